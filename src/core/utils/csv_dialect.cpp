@@ -1,0 +1,145 @@
+#include "utils/csv_dialect.h"
+
+#include "utils/os_error.h"
+
+namespace verbix {
+namespace {
+
+void append_field(std::string& out, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += field;
+    return;
+  }
+  out += '"';
+  for (char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+}  // namespace
+
+std::string csv_format(const CsvTable& rows) {
+  std::string out;
+  for (const CsvRow& row : rows) {
+    if (row.size() == 1 && row[0].empty()) {
+      out += "\"\"";
+    } else {
+      for (size_t i = 0; i < row.size(); ++i) {
+        if (i) out += ',';
+        append_field(out, row[i]);
+      }
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+namespace {
+
+// The reader's states, one per position in a row (after the common dialect's reader).
+enum class State { kStartRecord, kStartField, kInField, kInQuoted, kQuoteInQuoted, kEatCrnl };
+constexpr int kEol = -1;  // fed after every line, as a line reader would
+
+class Parser {
+ public:
+  explicit Parser(CsvTable& rows) : rows_(rows) {}
+
+  void feed(int c) {
+    switch (state_) {
+      case State::kStartRecord:
+        if (c == kEol) break;
+        if (c == '\n' || c == '\r') {
+          state_ = State::kEatCrnl;
+          break;
+        }
+        state_ = State::kStartField;
+        [[fallthrough]];
+      case State::kStartField:
+        if (c == '"')
+          state_ = State::kInQuoted;
+        else if (c == ',')
+          save();
+        else if (end_field_at_line_break(c))
+          break;
+        else
+          add(c, State::kInField);
+        break;
+      case State::kInField:
+        if (c == ',') {
+          save();
+          state_ = State::kStartField;
+        } else if (!end_field_at_line_break(c)) {
+          field_ += static_cast<char>(c);
+        }
+        break;
+      case State::kInQuoted:
+        if (c == '"')
+          state_ = State::kQuoteInQuoted;
+        else if (c != kEol)
+          field_ += static_cast<char>(c);
+        break;
+      case State::kQuoteInQuoted:
+        if (c == '"') {
+          add(c, State::kInQuoted);
+        } else if (c == ',') {
+          save();
+          state_ = State::kStartField;
+        } else if (!end_field_at_line_break(c)) {
+          add(c, State::kInField);  // text after a closing quote joins the field
+        }
+        break;
+      case State::kEatCrnl:
+        if (c == kEol) state_ = State::kStartRecord;
+        break;
+    }
+    if (c == kEol && state_ == State::kStartRecord) {
+      rows_.push_back(std::move(fields_));
+      fields_.clear();
+    }
+  }
+
+  bool in_quoted_field() const { return state_ == State::kInQuoted; }
+
+ private:
+  void save() {
+    fields_.push_back(std::move(field_));
+    field_.clear();
+  }
+  void add(int c, State next) {
+    field_ += static_cast<char>(c);
+    state_ = next;
+  }
+  // A line break or the end of a line closes the field and, with it, the row.
+  bool end_field_at_line_break(int c) {
+    if (c != '\n' && c != '\r' && c != kEol) return false;
+    save();
+    state_ = c == kEol ? State::kStartRecord : State::kEatCrnl;
+    return true;
+  }
+
+  CsvTable& rows_;
+  CsvRow fields_;
+  std::string field_;
+  State state_ = State::kStartRecord;
+};
+
+}  // namespace
+
+CsvTable csv_parse(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  CsvTable rows;
+  Parser parser(rows);
+  const size_t n = text.size();
+  for (size_t i = 0; i < n; ++i) {
+    const char c = text[i];
+    parser.feed(static_cast<unsigned char>(c));
+    if (c == '\n' || (c == '\r' && (i + 1 == n || text[i + 1] != '\n'))) parser.feed(kEol);
+  }
+  if (n > 0 && text[n - 1] != '\n' && text[n - 1] != '\r') parser.feed(kEol);
+  if (parser.in_quoted_field()) throw DataError("unexpected end of data");
+  return rows;
+}
+
+}  // namespace verbix

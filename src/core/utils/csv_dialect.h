@@ -1,0 +1,27 @@
+// The comma-separated dialect of dialogue.csv, exact to the common spreadsheet dialect:
+//
+//   writing: a field is quoted only when it holds a comma, a double quote, CR or LF; quotes
+//            inside are doubled; every row ends in CR LF, the last included; a row of one
+//            empty field is written as "" so that it reads back as one field.
+//   reading: a leading byte-order mark is skipped; rows end in CR LF, LF or CR; quoted
+//            fields may hold commas, doubled quotes and line breaks (kept as they stand);
+//            text after a closing quote joins the field; a blank line is an empty row;
+//            a quoted field still open at the end of the data is an error.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace verbix {
+
+using CsvRow = std::vector<std::string>;
+using CsvTable = std::vector<CsvRow>;
+
+// The text of the rows in the dialect.
+std::string csv_format(const CsvTable& rows);
+
+// The rows of the text. Throws DataError ("unexpected end of data") on an unclosed quote.
+CsvTable csv_parse(std::string_view text);
+
+}  // namespace verbix

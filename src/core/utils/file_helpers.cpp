@@ -1,0 +1,334 @@
+#include "utils/file_helpers.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "utils/file_io.h"
+#include "utils/log_service.h"
+#include "utils/os_error.h"
+#include "utils/process.h"
+#include "utils/py_text.h"
+#include "utils/utf8.h"
+#include "utils/wildcard.h"
+
+namespace verbix {
+namespace fs = std::filesystem;
+namespace {
+
+std::string trimmed_error(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  return text;
+}
+
+// Runs a command-interpreter fallback; returns nothing on success, else its error text.
+std::optional<std::string> run_fallback(const std::vector<std::string>& argv) {
+  try {
+    const CommandResult result = run_command(argv);
+    if (result.status == 0) return std::nullopt;
+    std::string text = trimmed_error(result.err.empty() ? result.out : result.err);
+    return text.empty() ? "exit status " + std::to_string(result.status) : text;
+  } catch (const OsError& e) {
+    return std::string(e.what());
+  }
+}
+
+bool is_link(const std::string& path) {
+  std::error_code ec;
+  return fs::is_symlink(fs::symlink_status(fs_path(path), ec));
+}
+
+// Deletes a folder tree; refuses links and non-folders as a tree removal does.
+void remove_tree(const std::string& dir) {
+  if (is_link(dir)) throw OsError::from_errno(ELOOP, dir);
+  if (!is_directory(dir)) throw OsError::from_errno(ENOTDIR, dir);
+  std::error_code ec;
+  fs::remove_all(fs_path(dir), ec);
+  if (ec) throw OsError(ec, dir);
+}
+
+// Deletes one file (or link); a folder is refused.
+void remove_one_file(const std::string& file) {
+  if (!is_link(file) && is_directory(file)) throw OsError::from_errno(EISDIR, file);
+  std::error_code ec;
+  if (!fs::remove(fs_path(file), ec) && !ec) ec = std::make_error_code(std::errc::no_such_file_or_directory);
+  if (ec) throw OsError(ec, file);
+}
+
+// Copies content, permission bits and modification time; a folder destination receives
+// the file under its own name.
+void copy_with_metadata(const std::string& src, const std::string& dst) {
+  fs::path target = fs_path(dst);
+  if (is_directory(dst)) target /= fs_path(src).filename();
+  std::error_code ec;
+  fs::copy_file(fs_path(src), target, fs::copy_options::overwrite_existing, ec);
+  if (ec) throw OsError(ec, src);
+  fs::permissions(target, fs::status(fs_path(src)).permissions(), ec);
+  if (!ec) fs::last_write_time(target, fs::last_write_time(fs_path(src)), ec);
+  if (ec) throw OsError(ec, path_text(target));
+}
+
+std::vector<std::string> list_names(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(fs_path(dir.empty() ? "." : dir), ec), end; !ec && it != end;
+       it.increment(ec))
+    names.push_back(path_text(it->path().filename()));
+  return names;
+}
+
+bool has_magic(std::string_view s) { return s.find_first_of("*?[") != std::string_view::npos; }
+
+bool lexists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::exists(fs::symlink_status(fs_path(path), ec));
+}
+
+void delete_empty_below(const std::string& dir) {
+  std::vector<std::string> subdirs;
+  std::error_code ec;
+  for (fs::directory_iterator it(fs_path(dir), ec), end; it != end; it.increment(ec)) {
+    if (ec) break;
+    if (it->is_directory(ec) && !it->is_symlink(ec)) subdirs.push_back(path_text(it->path()));
+  }
+  if (ec) throw OsError(ec, dir);
+  for (const std::string& sub : subdirs) delete_empty_below(sub);
+  for (const std::string& sub : subdirs) {
+    if (fs::is_empty(fs_path(sub), ec) && !ec) delete_dir(sub);
+  }
+}
+
+}  // namespace
+
+bool ensure_dir(std::string_view p_path) {
+  const std::string path = full_path(p_path);
+  if (is_directory(path)) return true;
+  const bool is_file_path = path_exists(path) || !path_extension(path).empty();
+  const std::string folder = is_file_path ? path_dirname(path) : path;
+  std::error_code ec;
+  fs::create_directories(fs_path(folder), ec);
+  if (ec) {
+    utils.fail("utils.ensure_dir() OSError '" + path + "' : " + OsError(ec, folder).what());
+    return false;
+  }
+  return is_directory(folder);
+}
+
+void open_dir(std::string_view p_path, std::string_view p_file) {
+  const std::string file = py_strip(p_file);
+  const std::string joined = path_join(full_path(p_path), file);
+  if (!path_exists(joined)) {
+    utils.fail("Path doesn't exist: " + joined);
+    return;
+  }
+  try {
+#ifdef _WIN32
+    start_command_line(file.empty() ? "explorer \"" + joined + "\""
+                                    : "explorer /select,\"" + joined + "\"");
+#else
+    // Desktops other than Windows' cannot select a file: the folder is opened.
+    const char* opener = std::getenv("VERBIX_OPENER");
+    start_detached({opener && *opener ? opener : "xdg-open",
+                    file.empty() ? joined : path_dirname(joined)});
+#endif
+  } catch (const OsError& e) {
+    utils.fail("Failed to open folder '" + joined + "': " + e.what());
+  }
+}
+
+void delete_empty_subdirs(std::string_view p_root) {
+  const std::string root(p_root);
+  if (!is_directory(root) || is_link(root)) return;
+  delete_empty_below(root);
+}
+
+bool delete_dir(std::string_view p_dir, bool p_verbose) {
+  const std::string dir(p_dir);
+  if (!path_exists(dir)) {
+    if (p_verbose) utils.info("File doesn't exist, can't delete: " + dir);
+    return true;
+  }
+  try {
+    remove_tree(dir);
+    utils.info("Deleted folder: " + dir);
+    return true;
+  } catch (const OsError&) {
+  }
+#ifdef _WIN32
+  const auto error = run_fallback({"cmd", "/c", "rmdir", "/s", "/q", dir});
+#else
+  // The trailing separator makes rm refuse anything but a folder, as rmdir does.
+  const auto error = run_fallback({"rm", "-r", "-f", "--", dir + "/"});
+#endif
+  if (!error) {
+    utils.info("OS deleted folder: " + dir);
+    return true;
+  }
+  utils.fail("Failed to delete directory '" + dir + "': " + *error);
+  return false;
+}
+
+bool delete_file(std::string_view p_file, bool p_verbose) {
+  const std::string file(p_file);
+  if (!path_exists(file)) {
+    if (p_verbose) utils.info("File doesn't exist, can't delete: " + file);
+    return true;
+  }
+  try {
+    remove_one_file(file);
+    utils.info("Deleted file: " + file);
+    return true;
+  } catch (const OsError&) {
+  }
+#ifdef _WIN32
+  const auto error = run_fallback({"cmd", "/c", "del", "/f", "/q", file});
+#else
+  const auto error = run_fallback({"rm", "-f", "--", file});
+#endif
+  if (!error) {
+    utils.info("OS deleted file: " + file);
+    return true;
+  }
+  utils.fail("Failed to delete file '" + file + "': " + *error);
+  return false;
+}
+
+void copy_file(std::string_view p_src, std::string_view p_dst, bool p_force) {
+  const std::string src = full_path(p_src);
+  const std::string dst = full_path(p_dst);
+  if (path_exists(dst) && !p_force) {
+    utils.info("Copy skipped. Destination path '" + dst + "' exists and overwrite is disabled.");
+    return;
+  }
+  try {
+    ensure_dir(dst);
+    copy_with_metadata(src, dst);
+    utils.info("Copied file: " + src + " to " + dst);
+    return;
+  } catch (const std::exception&) {
+  }
+#ifdef _WIN32
+  const auto error = run_fallback({"cmd", "/c", "copy", "/y", src, dst});
+#else
+  const auto error = run_fallback({"cp", "-p", "-f", "--", src, dst});
+#endif
+  if (!error) {
+    utils.info("Copied file: " + src + " to " + dst);
+    return;
+  }
+  utils.fail("Failed to copy file '" + src + "' to '" + dst + "': " + *error);
+}
+
+std::vector<std::string> glob_paths(std::string_view pattern) {
+  const std::string path(pattern);
+  const std::string dir = path_dirname(path);
+  const std::string base = path_basename(path);
+  std::vector<std::string> found;
+  if (!has_magic(path)) {
+    if (base.empty() ? is_directory(dir) : lexists(path)) found.push_back(path);
+    return found;
+  }
+  std::vector<std::string> dirs;
+  if (!dir.empty() && dir != path && has_magic(dir))
+    dirs = glob_paths(dir);
+  else
+    dirs.push_back(dir);
+  for (const std::string& d : dirs) {
+    if (!has_magic(base)) {
+      const std::string candidate = d.empty() ? base : path_join(d, base);
+      if (lexists(candidate)) found.push_back(candidate);
+      continue;
+    }
+    for (const std::string& name : list_names(d)) {
+      if (name[0] == '.' && base[0] != '.') continue;  // hidden names need an explicit dot
+      if (wildcard_match(base, name)) found.push_back(d.empty() ? name : path_join(d, name));
+    }
+  }
+  return found;
+}
+
+void file_limit(long long p_num, std::string_view p_dir, std::string_view p_ext) {
+  const size_t keep = static_cast<size_t>(std::max(0LL, p_num));
+  std::vector<std::string> paths = glob_paths(path_join(p_dir, p_ext));
+  std::sort(paths.begin(), paths.end(), std::greater<>());
+  while (paths.size() > keep) {
+    remove_one_file(paths.back());
+    paths.pop_back();
+  }
+}
+
+int txt_save(std::string_view p_path, std::string_view p_data) {
+  ensure_dir(p_path);
+  const std::string abs = full_path(p_path);
+  try {
+    if (const auto bad = utf8_error(p_data)) throw DataError(*bad);
+    write_file_replacing(p_path, to_platform_newlines(p_data));
+    utils.info("TXT file saved: " + abs);
+    return 0;
+  } catch (const OsError& e) {
+    utils.fail("TXT save IOError: " + abs, e.what());
+  } catch (const std::exception& e) {
+    utils.fail("TXT save error: " + abs, e.what());
+  }
+  return 1;
+}
+
+std::optional<std::string> txt_load(std::string_view p_path) {
+  const std::string abs = full_path(p_path);
+  if (!path_exists(p_path)) {
+    utils.info("TXT file not found: " + abs);
+    return std::string();
+  }
+  try {
+    std::string raw = read_file(p_path);
+    if (const auto bad = utf8_error(raw)) throw DataError(*bad);
+    utils.info("TXT file loaded: " + abs);
+    return to_universal_newlines(raw);
+  } catch (const OsError& e) {
+    utils.fail("TXT load IOError " + abs, e.what());
+  } catch (const std::exception& e) {
+    utils.fail("TXT load error " + abs, e.what());
+  }
+  return std::nullopt;
+}
+
+int csv_save(std::string_view p_path, const CsvTable& p_csv) {
+  ensure_dir(p_path);
+  const std::string abs = full_path(p_path);
+  try {
+    const std::string text = csv_format(p_csv);
+    if (const auto bad = utf8_error(text)) throw DataError(*bad);
+    write_file_replacing(p_path, text);
+    utils.info("CSV file saved: " + abs);
+    return 0;
+  } catch (const OsError& e) {
+    utils.fail("CSV save IOError " + abs, e.what());
+  } catch (const std::exception& e) {
+    utils.fail("CSV save error " + abs, e.what());
+  }
+  return 1;
+}
+
+std::optional<CsvTable> csv_load(std::string_view p_path) {
+  const std::string abs = full_path(p_path);
+  if (!path_exists(p_path)) {
+    utils.info("CSV file not found: " + abs);
+    return std::nullopt;
+  }
+  try {
+    const std::string raw = read_file(p_path);
+    utils.info("CSV file loaded: " + abs);
+    if (const auto bad = utf8_error(raw)) throw DataError(*bad);
+    return csv_parse(raw);
+  } catch (const OsError& e) {
+    utils.fail("CSV load IOError " + abs, e.what());
+  } catch (const std::exception& e) {
+    utils.fail("CSV load error " + abs, e.what());
+  }
+  return std::nullopt;
+}
+
+}  // namespace verbix

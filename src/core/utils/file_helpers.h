@@ -1,0 +1,59 @@
+// File and folder operations of the utilities object. Each logs its outcome through the
+// log service and turns failures into its result and an error line; only file_limit and
+// delete_empty_subdirs pass a failure on (as OsError). Deleting and copying fall back to
+// the command interpreter (cmd on Windows, rm and cp elsewhere) when the direct step fails.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "utils/csv_dialect.h"
+#include "utils/paths.h"
+
+namespace verbix {
+
+// True when the folder of `p_path` exists afterwards: the path itself, or its parent when
+// the path is an existing file or its last component has an extension. False after an
+// error, which is logged.
+bool ensure_dir(std::string_view p_path);
+
+// Opens the folder in the file explorer, with `p_file` selected where the platform can.
+// A missing path, or an opener that cannot be started, is logged.
+void open_dir(std::string_view p_path, std::string_view p_file = {});
+
+// Deletes every empty folder below `p_root` (deepest first); `p_root` stays.
+// Throws OsError when a folder cannot be listed.
+void delete_empty_subdirs(std::string_view p_root);
+
+// True when nothing is left at the path (it was missing or is deleted); false when both
+// the direct deletion and the command interpreter failed.
+bool delete_dir(std::string_view p_dir, bool p_verbose = false);
+bool delete_file(std::string_view p_file, bool p_verbose = false);
+
+// Copies the file with its modification time and permission bits. An existing destination
+// is kept when `p_force` is false. A destination without extension that does not exist is
+// taken as a folder and the copy lands inside it.
+void copy_file(std::string_view p_src, std::string_view p_dst, bool p_force = true);
+
+// Deletes the paths matching `p_dir` joined with the pattern `p_ext` (*, ?, [set]) that
+// sort first, until at most `p_num` remain. Throws OsError when a deletion fails.
+void file_limit(long long p_num, std::string_view p_dir, std::string_view p_ext);
+
+// The paths that match a wildcard pattern, in no particular order.
+std::vector<std::string> glob_paths(std::string_view pattern);
+
+// Writes UTF-8 text with the platform's line endings. Returns 0 on success, 1 on failure.
+int txt_save(std::string_view p_path, std::string_view p_data);
+
+// The file's text with line breaks as "\n"; the empty text when the file is missing;
+// nothing after an error (invalid UTF-8 included).
+std::optional<std::string> txt_load(std::string_view p_path);
+
+// Writes the rows in the CSV dialect. Returns 0 on success, 1 on failure.
+int csv_save(std::string_view p_path, const CsvTable& p_csv);
+
+// The rows of the file; nothing when it is missing or after an error.
+std::optional<CsvTable> csv_load(std::string_view p_path);
+
+}  // namespace verbix

@@ -1,0 +1,27 @@
+// Whole-file reads and writes on UTF-8 paths, raising OsError with the operating system's
+// code, and the line-ending rules of text files (platform line ending on writing; CR LF,
+// lone CR and LF all read as one line break).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace verbix {
+
+// The file's bytes. Throws OsError when it cannot be opened or read (a folder included).
+std::string read_file(std::string_view path);
+
+// Writes `data` to the file, truncating it (or appending to it). Throws OsError.
+void write_file(std::string_view path, std::string_view data, bool append = false);
+
+// Writes `data` to a temporary file beside `path` and renames it over `path`, so that a
+// failed or interrupted write leaves the old file whole. Throws OsError.
+void write_file_replacing(std::string_view path, std::string_view data);
+
+// Text as written to a text file: every "\n" becomes the platform line ending.
+std::string to_platform_newlines(std::string_view text);
+
+// Text as read from a text file: CR LF and lone CR become "\n".
+std::string to_universal_newlines(std::string_view text);
+
+}  // namespace verbix

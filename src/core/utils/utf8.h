@@ -1,0 +1,16 @@
+// UTF-8 checks for text read from files: the core keeps texts as UTF-8 std::string, and a
+// file that is not valid UTF-8 is refused with the same wording as the host's decoder.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace verbix {
+
+// Returns nothing when `data` is valid UTF-8 (no overlong forms, no surrogates, nothing
+// above U+10FFFF); otherwise the decoder's error text, e.g.
+// "'utf-8' codec can't decode byte 0xff in position 3: invalid start byte".
+std::optional<std::string> utf8_error(std::string_view data);
+
+}  // namespace verbix

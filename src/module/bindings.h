@@ -1,0 +1,25 @@
+// The pieces of the extension module, each binding one part of the core.
+#pragma once
+
+#include <nanobind/nanobind.h>
+#include <nanobind/stl/string.h>
+
+#include <string>
+
+namespace verbix::py {
+
+namespace nb = nanobind;
+
+// Points the core's console and host facts at the Python host that imports the module.
+void install_host(nb::module_& m);
+
+// `verbix.utils` (the utilities object) and the module-level `info` and `error`.
+void bind_utils(nb::module_& m);
+
+// A path argument: a str or any os.PathLike, as UTF-8 text.
+std::string path_arg(nb::handle value);
+
+// The text form of any value, as str() gives it.
+std::string text_of(nb::handle value);
+
+}  // namespace verbix::py
