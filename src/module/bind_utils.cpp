@@ -43,7 +43,8 @@ void bind_log(nb::class_<import_utils>& cls) {
       .def_rw("_errors", &import_utils::_errors)
       .def_rw("current_log", &import_utils::current_log)
       .def_rw("log_thread_halt", &import_utils::log_thread_halt)
-      .def("info", [](import_utils& u, nb::handle p_msg) { u.info(text_of(p_msg)); }, "p_msg"_a)
+      .def(
+          "info", [](import_utils& u, nb::handle p_msg) { u.info(text_of(p_msg)); }, "p_msg"_a)
       .def(
           "fail",
           [](import_utils& u, nb::handle p_msg, nb::handle code) {
@@ -51,7 +52,8 @@ void bind_log(nb::class_<import_utils>& cls) {
           },
           "p_msg"_a, "code"_a = 1)
       .def(
-          "crash", [](import_utils& u, nb::handle p_msg, int p_code) { u.crash(text_of(p_msg), p_code); },
+          "crash",
+          [](import_utils& u, nb::handle p_msg, int p_code) { u.crash(text_of(p_msg), p_code); },
           "p_msg"_a, "p_code"_a = 1)
       .def("log_flush", &import_utils::log_flush)
       .def("log_write", &import_utils::log_write, "p_name"_a = "")
@@ -65,7 +67,8 @@ void bind_log(nb::class_<import_utils>& cls) {
           },
           "p_path"_a, "p_file"_a = nb::none())
       .def(
-          "timestamp", [](import_utils& u, nb::handle p_file) { return u.timestamp(path_arg(p_file)); },
+          "timestamp",
+          [](import_utils& u, nb::handle p_file) { return u.timestamp(path_arg(p_file)); },
           "p_file"_a = "");
 }
 
@@ -85,8 +88,12 @@ void bind_location(nb::class_<import_utils>& cls) {
 }
 
 void bind_files(nb::class_<import_utils>& cls) {
-  cls.def("full_path", [](import_utils&, nb::handle p) { return full_path(path_arg(p)); }, "p_path"_a)
-      .def("ensure_dir", [](import_utils&, nb::handle p) { return ensure_dir(path_arg(p)); }, "p_path"_a)
+  cls.def(
+         "full_path", [](import_utils&, nb::handle p) { return full_path(path_arg(p)); },
+         "p_path"_a)
+      .def(
+          "ensure_dir", [](import_utils&, nb::handle p) { return ensure_dir(path_arg(p)); },
+          "p_path"_a)
       .def(
           "open_dir",
           [](import_utils&, nb::handle p, nb::handle f) { open_dir(path_arg(p), path_arg(f)); },
@@ -96,8 +103,8 @@ void bind_files(nb::class_<import_utils>& cls) {
           [](import_utils&, nb::handle p) { delete_empty_subdirs(path_arg(p)); }, "p_root"_a)
       .def(
           "delete_dir",
-          [](import_utils&, nb::handle p, bool v) { return delete_dir(path_arg(p), v); },
-          "p_dir"_a, "p_verbose"_a = false)
+          [](import_utils&, nb::handle p, bool v) { return delete_dir(path_arg(p), v); }, "p_dir"_a,
+          "p_verbose"_a = false)
       .def(
           "delete_file",
           [](import_utils&, nb::handle p, bool v) { return delete_file(path_arg(p), v); },
@@ -115,16 +122,20 @@ void bind_files(nb::class_<import_utils>& cls) {
           },
           "p_num"_a, "p_dir"_a, "p_ext"_a)
       .def(
-          "txt_save", [](import_utils&, nb::handle p, std::string d) { return txt_save(path_arg(p), d); },
+          "txt_save",
+          [](import_utils&, nb::handle p, std::string d) { return txt_save(path_arg(p), d); },
           "p_path"_a, "p_data"_a)
-      .def("txt_load", [](import_utils&, nb::handle p) { return txt_load(path_arg(p)); }, "p_path"_a)
+      .def(
+          "txt_load", [](import_utils&, nb::handle p) { return txt_load(path_arg(p)); }, "p_path"_a)
       .def(
           "csv_save",
           [](import_utils&, nb::handle p, nb::handle rows) {
             return csv_save(path_arg(p), csv_rows(rows));
           },
           "p_path"_a, "p_csv"_a)
-      .def("csv_load", [](import_utils&, nb::handle p) { return csv_load(path_arg(p)); }, "p_path"_a);
+      .def(
+          "csv_load", [](import_utils&, nb::handle p) { return csv_load(path_arg(p)); },
+          "p_path"_a);
 }
 
 void translate_core_errors(const std::exception_ptr& p, void*) {
@@ -149,7 +160,8 @@ void bind_utils(nb::module_& m) {
   m.attr("utils") = nb::cast(&utils, nb::rv_policy::reference);
 
   m.def(
-      "info", [](nb::handle p_msg, nb::handle p_app) { info(text_of(p_msg), WindowArg(p_app).get()); },
+      "info",
+      [](nb::handle p_msg, nb::handle p_app) { info(text_of(p_msg), WindowArg(p_app).get()); },
       "p_msg"_a, "p_app"_a = nb::none(), "Reports a progress line to the window or the log.");
   m.def(
       "error",

@@ -57,9 +57,9 @@ void host_flush() {
 std::string own_module_file() {
 #ifdef _WIN32
   HMODULE self = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&own_module_file), &self);
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&own_module_file), &self);
   wchar_t buf[32768];
   const DWORD n = GetModuleFileNameW(self, buf, 32768);
   return path_text(std::filesystem::path(std::wstring(buf, n)));
@@ -89,9 +89,7 @@ void install_host(nb::module_&) {
   utils.host.executable = text_of(nb::module_::import_("sys").attr("executable"));
 }
 
-std::string text_of(nb::handle value) {
-  return nb::cast<std::string>(nb::str(value));
-}
+std::string text_of(nb::handle value) { return nb::cast<std::string>(nb::str(value)); }
 
 std::string path_arg(nb::handle value) {
   if (nb::isinstance<nb::str>(value)) return nb::cast<std::string>(value);

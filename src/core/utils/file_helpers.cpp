@@ -54,7 +54,8 @@ void remove_tree(const std::string& dir) {
 void remove_one_file(const std::string& file) {
   if (!is_link(file) && is_directory(file)) throw OsError::from_errno(EISDIR, file);
   std::error_code ec;
-  if (!fs::remove(fs_path(file), ec) && !ec) ec = std::make_error_code(std::errc::no_such_file_or_directory);
+  if (!fs::remove(fs_path(file), ec) && !ec)
+    ec = std::make_error_code(std::errc::no_such_file_or_directory);
   if (ec) throw OsError(ec, file);
 }
 
@@ -131,8 +132,8 @@ void open_dir(std::string_view p_path, std::string_view p_file) {
 #else
     // Desktops other than Windows' cannot select a file: the folder is opened.
     const char* opener = std::getenv("VERBIX_OPENER");
-    start_detached({opener && *opener ? opener : "xdg-open",
-                    file.empty() ? joined : path_dirname(joined)});
+    start_detached(
+        {opener && *opener ? opener : "xdg-open", file.empty() ? joined : path_dirname(joined)});
 #endif
   } catch (const OsError& e) {
     utils.fail("Failed to open folder '" + joined + "': " + e.what());

@@ -51,8 +51,7 @@ std::string read_file(std::string_view path) {
 void write_file(std::string_view path, std::string_view data, bool append) {
   File f = open_file(path, append ? "ab" : "wb");
   errno = 0;
-  if (std::fwrite(data.data(), 1, data.size(), f.get()) != data.size() ||
-      std::fflush(f.get()) != 0)
+  if (std::fwrite(data.data(), 1, data.size(), f.get()) != data.size() || std::fflush(f.get()) != 0)
     throw OsError::from_errno(errno ? errno : EIO, std::string(path));
   std::FILE* raw = f.release();
   if (std::fclose(raw) != 0) throw OsError::from_errno(errno ? errno : EIO, std::string(path));

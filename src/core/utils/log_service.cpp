@@ -59,7 +59,7 @@ std::optional<std::time_t> creation_time(std::string_view path) {
   struct statx stx;
   if (statx(AT_FDCWD, std::string(path).c_str(), 0, STATX_BTIME | STATX_CTIME, &stx) == 0)
     return static_cast<std::time_t>((stx.stx_mask & STATX_BTIME) ? stx.stx_btime.tv_sec
-                                                                  : stx.stx_ctime.tv_sec);
+                                                                 : stx.stx_ctime.tv_sec);
 #else
   struct stat st;
   if (stat(std::string(path).c_str(), &st) == 0) return st.st_ctime;
@@ -81,8 +81,7 @@ std::string format_local(std::time_t t) {
 
 }  // namespace
 
-import_utils::import_utils()
-    : console{stdio_write, stdio_wait_for_enter, stdio_flush} {}
+import_utils::import_utils() : console{stdio_write, stdio_wait_for_enter, stdio_flush} {}
 
 void import_utils::write_line(std::string_view text) {
   std::string line(text);
@@ -186,8 +185,7 @@ void import_utils::log_prepend_errors() {
 
 void import_utils::log_dir_and_file(std::string_view p_path,
                                     std::optional<std::string_view> p_file) {
-  std::string file = p_file && !p_file->empty() ? std::string(*p_file)
-                                                : LOG_NAME + "." + LOG_EXTN;
+  std::string file = p_file && !p_file->empty() ? std::string(*p_file) : LOG_NAME + "." + LOG_EXTN;
   LOG_PATH = std::string(p_path);
   const size_t dot = file.rfind('.');
   LOG_NAME = dot == std::string::npos ? file : file.substr(0, dot);

@@ -39,9 +39,9 @@ class import_utils {
   std::string LOG_NAME = "results";
   std::string LOG_EXTN = ".log";
   long long LOG_FMAX = 100;
-  bool LOG_WAIT = true;  // false: every info flushes at once
-  bool ERR_WAIT = false;  // true: fail waits for Enter
-  bool CSH_WAIT = true;   // true: crash waits for Enter before ending the process
+  bool LOG_WAIT = true;              // false: every info flushes at once
+  bool ERR_WAIT = false;             // true: fail waits for Enter
+  bool CSH_WAIT = true;              // true: crash waits for Enter before ending the process
   std::vector<std::string> _output;  // progress lines not yet written
   std::vector<std::string> _errors;  // every error line of the run; never cleared
   std::string current_log;           // the run's log file; empty until the first write

@@ -214,8 +214,7 @@ void start_detached(const std::vector<std::string>& argv) {
     }
   }
   if (!found) throw OsError::from_errno(ENOENT, program);
-  std::vector<std::string> shell = {"/bin/sh", "-c", "\"$@\" </dev/null >/dev/null 2>&1 &",
-                                    "sh"};
+  std::vector<std::string> shell = {"/bin/sh", "-c", "\"$@\" </dev/null >/dev/null 2>&1 &", "sh"};
   shell.insert(shell.end(), argv.begin(), argv.end());
   const CommandResult result = run_command(shell);
   if (result.status != 0) throw OsError::from_errno(ECHILD, program);

@@ -8,9 +8,9 @@
 namespace verbix {
 
 struct CommandResult {
-  int status = 0;    // exit status; non-zero is a failure
-  std::string out;   // standard output, as text
-  std::string err;   // standard error, as text
+  int status = 0;   // exit status; non-zero is a failure
+  std::string out;  // standard output, as text
+  std::string err;  // standard error, as text
 };
 
 // Runs `argv` (program first, found on the PATH) to its end. Throws OsError when the
