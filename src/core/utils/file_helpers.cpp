@@ -102,6 +102,15 @@ void delete_empty_below(const std::string& dir) {
   }
 }
 
+// The fallback's error text, or nothing when it ran and the path is really gone: the
+// interpreter's del reports success for files it could not delete.
+std::optional<std::string> delete_by_command(const std::vector<std::string>& argv,
+                                             const std::string& path) {
+  auto error = run_fallback(argv);
+  if (!error && path_exists(path)) error = "'" + path + "' still exists after the command";
+  return error;
+}
+
 }  // namespace
 
 bool ensure_dir(std::string_view p_path) {
@@ -159,10 +168,10 @@ bool delete_dir(std::string_view p_dir, bool p_verbose) {
   } catch (const OsError&) {
   }
 #ifdef _WIN32
-  const auto error = run_fallback({"cmd", "/c", "rmdir", "/s", "/q", dir});
+  const auto error = delete_by_command({"cmd", "/c", "rmdir", "/s", "/q", dir}, dir);
 #else
   // The trailing separator makes rm refuse anything but a folder, as rmdir does.
-  const auto error = run_fallback({"rm", "-r", "-f", "--", dir + "/"});
+  const auto error = delete_by_command({"rm", "-r", "-f", "--", dir + "/"}, dir);
 #endif
   if (!error) {
     utils.info("OS deleted folder: " + dir);
@@ -185,9 +194,9 @@ bool delete_file(std::string_view p_file, bool p_verbose) {
   } catch (const OsError&) {
   }
 #ifdef _WIN32
-  const auto error = run_fallback({"cmd", "/c", "del", "/f", "/q", file});
+  const auto error = delete_by_command({"cmd", "/c", "del", "/f", "/q", file}, file);
 #else
-  const auto error = run_fallback({"rm", "-f", "--", file});
+  const auto error = delete_by_command({"rm", "-f", "--", file}, file);
 #endif
   if (!error) {
     utils.info("OS deleted file: " + file);
