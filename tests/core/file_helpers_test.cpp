@@ -75,7 +75,7 @@ TEST_F(Delete, FolderWithContentAndFile) {
   EXPECT_FALSE(path_exists(tmp / "d"));
   EXPECT_FALSE(path_exists(tmp / "g.txt"));
   EXPECT_EQ(utils._output, (std::vector<std::string>{"Deleted folder: " + (tmp / "d"),
-                                                      "Deleted file: " + (tmp / "g.txt")}));
+                                                     "Deleted file: " + (tmp / "g.txt")}));
 }
 
 TEST_F(Delete, BothAttemptsFailingIsAnErrorLine) {
@@ -118,8 +118,7 @@ TEST_F(Copy, SkipsExistingWhenNotForcedOverwritesByDefault) {
                                       "' exists and overwrite is disabled.");
   copy_file(tmp / "src.txt", tmp / "dst.txt");
   EXPECT_EQ(read_bytes(tmp / "dst.txt"), "new");
-  EXPECT_EQ(utils._output.back(),
-            "Copied file: " + (tmp / "src.txt") + " to " + (tmp / "dst.txt"));
+  EXPECT_EQ(utils._output.back(), "Copied file: " + (tmp / "src.txt") + " to " + (tmp / "dst.txt"));
 }
 
 TEST_F(Copy, KeepsModificationTime) {
@@ -140,8 +139,8 @@ TEST_F(Copy, MissingSourceIsAnErrorLine) {
   copy_file(tmp / "none.txt", tmp / "out.txt");
   ASSERT_EQ(utils._errors.size(), 1u);
   EXPECT_TRUE(starts_with(utils._errors[0], "ERROR (1): Failed to copy file '" +
-                                                (tmp / "none.txt") + "' to '" +
-                                                (tmp / "out.txt") + "': "));
+                                                (tmp / "none.txt") + "' to '" + (tmp / "out.txt") +
+                                                "': "));
 }
 
 class FileLimit : public UtilsTest {

@@ -115,7 +115,8 @@ TEST_F(LogFlush, UnwritableFolderBecomesAnErrorLineAndKeepsTheQueue) {
   utils.info("kept");
   EXPECT_NO_THROW(utils.log_flush());
   ASSERT_EQ(utils._errors.size(), 1u);
-  EXPECT_EQ(utils._errors[0].rfind("ERROR (1): Exception in log_flush: ", 0), 0u) << utils._errors[0];
+  EXPECT_EQ(utils._errors[0].rfind("ERROR (1): Exception in log_flush: ", 0), 0u)
+      << utils._errors[0];
   EXPECT_EQ(utils._output, std::vector<std::string>{"kept"});
 }
 

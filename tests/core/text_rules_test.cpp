@@ -16,7 +16,7 @@ TEST(Utf8, AcceptsValidTextRejectsWhatTheDecoderRejects) {
   };
   const Bad cases[] = {
       {"\xff", "byte 0xff in position 0: invalid start byte"},
-      {"ab\xC0\x80", "byte 0xc0 in position 2: invalid start byte"},          // overlong
+      {"ab\xC0\x80", "byte 0xc0 in position 2: invalid start byte"},           // overlong
       {"\xED\xA0\x80", "byte 0xed in position 0: invalid continuation byte"},  // surrogate
       {"\xF4\x90\x80\x80", "byte 0xf4 in position 0: invalid continuation byte"},
       {"x\xE6\x97", "byte 0xe6 in position 1: unexpected end of data"},
@@ -31,7 +31,7 @@ TEST(Utf8, AcceptsValidTextRejectsWhatTheDecoderRejects) {
 
 TEST(PyStrip, UnicodeWhiteSpaceAtBothEnds) {
   EXPECT_EQ(py_strip(" \t\r\n a b \x0b\x0c"), "a b");
-  EXPECT_EQ(py_strip("\xE3\x80\x80x\xC2\xA0"), "x");  // U+3000 and U+00A0
+  EXPECT_EQ(py_strip("\xE3\x80\x80x\xC2\xA0"), "x");      // U+3000 and U+00A0
   EXPECT_EQ(py_strip("\xE2\x80\x8Bx"), "\xE2\x80\x8Bx");  // U+200B is not white space
   EXPECT_EQ(py_strip("   "), "");
 }
@@ -57,8 +57,8 @@ TEST(Wildcard, Table) {
       {"*a*b", "xxaxxbxxc", false},
       {"", "", true},
   };
-  for (const auto& c : cases) EXPECT_EQ(wildcard_match(c.pattern, c.name), c.match)
-      << c.pattern << " ~ " << c.name;
+  for (const auto& c : cases)
+    EXPECT_EQ(wildcard_match(c.pattern, c.name), c.match) << c.pattern << " ~ " << c.name;
 }
 
 }  // namespace
