@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "test_support.h"
 #include "utils/file_io.h"
@@ -250,6 +251,59 @@ TEST_F(CsvFiles, InvalidUtf8IsAnErrorAfterTheLoadedLine) {
   EXPECT_NE(utils._errors.at(0).find("invalid continuation byte): CSV load error "),
             std::string::npos);
 }
+
+}  // namespace
+}  // namespace verbix
+
+namespace verbix {
+namespace {
+
+#ifndef _WIN32
+// The folder opener is a child process; a stand-in script records what it was given.
+class OpenDir : public UtilsTest {
+ protected:
+  void SetUp() override {
+    UtilsTest::SetUp();
+    opener_ = tmp / "opener.sh";
+    write_bytes(opener_, "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.args\"\n");
+    fs::permissions(fs_path(opener_), fs::perms::owner_all);
+    setenv("VERBIX_OPENER", opener_.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("VERBIX_OPENER");
+    UtilsTest::TearDown();
+  }
+  // What the opener was started with, once it has run.
+  std::string opened() {
+    for (int i = 0; i < 200 && !path_exists(opener_ + ".args"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return path_exists(opener_ + ".args") ? read_bytes(opener_ + ".args") : "";
+  }
+  std::string opener_;
+};
+
+TEST_F(OpenDir, OpensTheFolderOfAnExistingPath) {
+  write_bytes(tmp / "logs/log.txt", "x");
+  open_dir(tmp / "logs", " log.txt ");
+  EXPECT_EQ(opened(), tmp / "logs");
+  EXPECT_TRUE(utils._errors.empty());
+}
+
+TEST_F(OpenDir, MissingPathIsAnErrorLine) {
+  open_dir(tmp / "none");
+  EXPECT_EQ(utils._errors,
+            std::vector<std::string>{"ERROR (1): Path doesn't exist: " + (tmp / "none") + "/"});
+}
+
+TEST_F(OpenDir, MissingOpenerIsAnErrorLineNotACrash) {
+  setenv("VERBIX_OPENER", "no-such-opener-anywhere", 1);
+  open_dir(tmp.path());
+  ASSERT_EQ(utils._errors.size(), 1u);
+  EXPECT_EQ(utils._errors[0].rfind("ERROR (1): Failed to open folder '" + tmp.path() + "/': ", 0),
+            0u);
+}
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace verbix
