@@ -16,6 +16,9 @@ void install_host(nb::module_& m);
 // `verbix.utils` (the utilities object) and the module-level `info` and `error`.
 void bind_utils(nb::module_& m);
 
+// `verbix._text`, the core's text rules, for tests against CPython.
+void bind_text(nb::module_& m);
+
 // A path argument: a str or any os.PathLike, as UTF-8 text.
 std::string path_arg(nb::handle value);
 

@@ -6,4 +6,5 @@ NB_MODULE(verbix, m) {
   m.doc() = "Translation tool for the game's language data.";
   verbix::py::install_host(m);
   verbix::py::bind_utils(m);
+  verbix::py::bind_text(m);
 }

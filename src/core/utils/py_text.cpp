@@ -1,5 +1,8 @@
 #include "utils/py_text.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace verbix {
 
 bool is_py_space(char32_t cp) {
@@ -41,6 +44,96 @@ std::string py_strip(std::string_view text) {
     if (!is_py_space(next_code_point(text, pos))) end = pos;
   }
   return std::string(text.substr(begin, end - begin));
+}
+
+namespace {
+
+struct UpperMapping {
+  char32_t from;
+  char32_t to[3];
+};
+
+constexpr UpperMapping kUpper[] = {
+#include "utils/upper_table.inc"
+};
+
+}  // namespace
+
+void append_utf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string py_upper(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    if (lead < 0x80) {  // the common case, without a table search
+      out += static_cast<char>(lead >= 'a' && lead <= 'z' ? lead - 32 : lead);
+      ++pos;
+      continue;
+    }
+    const char32_t cp = next_code_point(text, pos);
+    const auto* hit =
+        std::lower_bound(std::begin(kUpper), std::end(kUpper), cp,
+                         [](const UpperMapping& m, char32_t c) { return m.from < c; });
+    if (hit == std::end(kUpper) || hit->from != cp) {
+      append_utf8(out, cp);
+      continue;
+    }
+    for (char32_t to : hit->to)
+      if (to) append_utf8(out, to);
+  }
+  return out;
+}
+
+size_t code_point_count(std::string_view text) {
+  size_t count = 0;
+  for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+std::optional<long long> py_int(std::string_view raw) {
+  const std::string text = py_strip(raw);
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return std::nullopt;
+  unsigned long long value = 0;
+  const unsigned long long limit =
+      negative ? static_cast<unsigned long long>(std::numeric_limits<long long>::max()) + 1
+               : static_cast<unsigned long long>(std::numeric_limits<long long>::max());
+  bool last_was_digit = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '_' && last_was_digit && i + 1 < text.size() && text[i + 1] != '_') {
+      last_was_digit = false;
+      continue;
+    }
+    if (c < '0' || c > '9') return std::nullopt;
+    const unsigned digit = static_cast<unsigned>(c - '0');
+    if (value > (limit - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+    last_was_digit = true;
+  }
+  if (!last_was_digit) return std::nullopt;
+  if (negative)
+    return value == limit ? std::numeric_limits<long long>::min() : -static_cast<long long>(value);
+  return static_cast<long long>(value);
 }
 
 }  // namespace verbix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,19 @@ char32_t next_code_point(std::string_view text, size_t& pos);
 
 // `text` without white space at either end, as str.strip() gives it.
 std::string py_strip(std::string_view text);
+
+// `text` upper-cased as str.upper() does it (full mappings: "ß" becomes "SS").
+std::string py_upper(std::string_view text);
+
+// The number of code points of valid UTF-8 text, as len() counts a str.
+size_t code_point_count(std::string_view text);
+
+// Appends the UTF-8 form of a code point.
+void append_utf8(std::string& out, char32_t cp);
+
+// The integer a text reads as under int(): surrounding white space, an optional sign,
+// decimal digits with single underscores between them. Nothing when it does not read or
+// does not fit in 64 bits.
+std::optional<long long> py_int(std::string_view text);
 
 }  // namespace verbix
