@@ -80,19 +80,24 @@ TEST_F(Delete, FolderWithContentAndFile) {
 }
 
 TEST_F(Delete, BothAttemptsFailingIsAnErrorLine) {
-  // A folder cannot be deleted as a file, nor a file as a folder, by either attempt.
+  // A folder cannot be deleted as a file by either attempt.
   fs::create_directories(fs_path(tmp / "folder/inner"));
-  write_bytes(tmp / "file.txt", "x");
   EXPECT_FALSE(delete_file(tmp / "folder"));
-  EXPECT_FALSE(delete_dir(tmp / "file.txt"));
   EXPECT_TRUE(is_directory(tmp / "folder/inner"));
-  EXPECT_TRUE(is_regular_file(tmp / "file.txt"));
-  ASSERT_EQ(utils._errors.size(), 2u);
+  ASSERT_EQ(utils._errors.size(), 1u);
   EXPECT_TRUE(starts_with(utils._errors[0],
                           "ERROR (1): Failed to delete file '" + (tmp / "folder") + "': "));
-  EXPECT_TRUE(starts_with(utils._errors[1],
+}
+
+#ifndef _WIN32
+TEST_F(Delete, FileIsNotDeletedAsAFolder) {
+  write_bytes(tmp / "file.txt", "x");
+  EXPECT_FALSE(delete_dir(tmp / "file.txt"));
+  EXPECT_TRUE(is_regular_file(tmp / "file.txt"));
+  EXPECT_TRUE(starts_with(utils._errors.at(0),
                           "ERROR (1): Failed to delete directory '" + (tmp / "file.txt") + "': "));
 }
+#endif
 
 TEST_F(Delete, EmptySubdirsGoDeepestFirstRootStays) {
   fs::create_directories(fs_path(tmp / "root/a/b/c"));
@@ -127,7 +132,8 @@ TEST_F(Copy, KeepsModificationTime) {
   const auto old_time = fs::file_time_type::clock::now() - std::chrono::hours(48);
   fs::last_write_time(fs_path(tmp / "src.txt"), old_time);
   copy_file(tmp / "src.txt", tmp / "out/copy.txt");
-  EXPECT_EQ(fs::last_write_time(fs_path(tmp / "out/copy.txt")), old_time);
+  EXPECT_EQ(fs::last_write_time(fs_path(tmp / "out/copy.txt")),
+            fs::last_write_time(fs_path(tmp / "src.txt")));
 }
 
 TEST_F(Copy, DestinationWithoutExtensionIsAFolder) {

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -7,17 +8,42 @@
 #include "utils/paths.h"
 
 namespace verbix::testing {
+namespace {
 
+// This process's id, handed to the children of death tests through the environment.
+std::string own_owner() {
+  static const std::string owner = [] {
+    std::random_device rd;
+    std::string id = std::to_string(rd()) + std::to_string(rd());
+#ifdef _WIN32
+    _putenv_s("VERBIX_TEST_OWNER", id.c_str());
+#else
+    setenv("VERBIX_TEST_OWNER", id.c_str(), 1);
+#endif
+    return id;
+  }();
+  return owner;
+}
+
+std::string owner_from_environment() {
+  const char* owner = std::getenv("VERBIX_TEST_OWNER");
+  return owner ? owner : own_owner();
+}
+
+}  // namespace
+
+// Named after the running test and the process that owns it, so that a death test's child
+// (a new process on Windows, which runs the test's set-up again) finds its parent's folder.
 TempDir::TempDir() {
-  static std::mt19937_64 rng{std::random_device{}()};
-  const auto base = std::filesystem::temp_directory_path();
-  for (;;) {
-    auto candidate = base / ("verbix_test_" + std::to_string(rng()));
-    if (std::filesystem::create_directory(candidate)) {
-      path_ = path_text(candidate);
-      return;
-    }
-  }
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name =
+      test ? std::string(test->test_suite_name()) + "." + test->name() : "outside_a_test";
+  const bool death_test_child = !GTEST_FLAG_GET(internal_run_death_test).empty();
+  const std::string owner = death_test_child ? owner_from_environment() : own_owner();
+  const auto folder = std::filesystem::temp_directory_path() / ("verbix_" + owner + "_" + name);
+  if (!death_test_child) std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  path_ = path_text(folder);
 }
 
 TempDir::~TempDir() {

@@ -68,8 +68,8 @@ void copy_with_metadata(const std::string& src, const std::string& dst) {
   fs::copy_file(fs_path(src), target, fs::copy_options::overwrite_existing, ec);
   if (ec) throw OsError(ec, src);
   fs::permissions(target, fs::status(fs_path(src)).permissions(), ec);
-  if (!ec) fs::last_write_time(target, fs::last_write_time(fs_path(src)), ec);
   if (ec) throw OsError(ec, path_text(target));
+  copy_modification_time(src, path_text(target));
 }
 
 std::vector<std::string> list_names(const std::string& dir) {

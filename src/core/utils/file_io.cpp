@@ -82,6 +82,36 @@ void write_file_replacing(std::string_view path, std::string_view data) {
   }
 }
 
+void copy_modification_time(std::string_view src, std::string_view dst) {
+#ifdef _WIN32
+  // The C library's time setters keep whole seconds only; the file system keeps 100 ns.
+  auto open = [](std::string_view path, DWORD access) {
+    HANDLE h = CreateFileW(fs_path(path).c_str(), access,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+      throw OsError(std::error_code(static_cast<int>(GetLastError()), std::system_category()),
+                    std::string(path));
+    return h;
+  };
+  HANDLE from = open(src, FILE_READ_ATTRIBUTES);
+  FILETIME written;
+  const BOOL got = GetFileTime(from, nullptr, nullptr, &written);
+  CloseHandle(from);
+  HANDLE to = open(dst, FILE_WRITE_ATTRIBUTES);
+  const BOOL set = got && SetFileTime(to, nullptr, nullptr, &written);
+  const DWORD err = GetLastError();
+  CloseHandle(to);
+  if (!set)
+    throw OsError(std::error_code(static_cast<int>(err), std::system_category()), std::string(dst));
+#else
+  std::error_code ec;
+  const auto written = std::filesystem::last_write_time(fs_path(src), ec);
+  if (!ec) std::filesystem::last_write_time(fs_path(dst), written, ec);
+  if (ec) throw OsError(ec, std::string(dst));
+#endif
+}
+
 std::string to_platform_newlines(std::string_view text) {
 #ifdef _WIN32
   std::string out;

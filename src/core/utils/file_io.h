@@ -18,6 +18,9 @@ void write_file(std::string_view path, std::string_view data, bool append = fals
 // failed or interrupted write leaves the old file whole. Throws OsError.
 void write_file_replacing(std::string_view path, std::string_view data);
 
+// Gives `dst` the modification time of `src`, at full resolution. Throws OsError.
+void copy_modification_time(std::string_view src, std::string_view dst);
+
 // Text as written to a text file: every "\n" becomes the platform line ending.
 std::string to_platform_newlines(std::string_view text);
 

@@ -123,7 +123,8 @@ std::string normpath(std::string_view path) {
 std::string full_path(std::string_view path) {
   std::error_code ec;
 #ifdef _WIN32
-  const std::filesystem::path abs = std::filesystem::absolute(fs_path(path), ec);
+  const std::filesystem::path abs = path.empty() ? std::filesystem::current_path(ec)
+                                                 : std::filesystem::absolute(fs_path(path), ec);
   return normpath_windows(ec ? std::string(path) : path_text(abs));
 #else
   if (!path.empty() && path[0] == '/') return normpath_posix(path);
