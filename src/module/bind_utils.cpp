@@ -87,6 +87,23 @@ void bind_location(nb::class_<import_utils>& cls) {
           [](import_utils& u, std::string v) { u.host.executable = std::move(v); });
 }
 
+void bind_bootstrap(nb::class_<import_utils>& cls) {
+  cls.attr("PY_DEP_DIR") = import_utils::PY_DEP_DIR;
+  cls.def("relaunch", &import_utils::relaunch, "p_use_args"_a = true)
+      .def("install_package", &import_utils::install_package, "p_name"_a)
+      .def(
+          "ensure_installation",
+          [](import_utils& u, nb::handle p_packages, bool p_restart) {
+            std::vector<std::string> names;
+            if (nb::isinstance<nb::str>(p_packages))
+              names.push_back(nb::cast<std::string>(p_packages));
+            else
+              for (nb::handle name : p_packages) names.push_back(text_of(name));
+            u.ensure_installation(names, p_restart);
+          },
+          "p_packages"_a, "p_restart"_a = true);
+}
+
 void bind_files(nb::class_<import_utils>& cls) {
   cls.def(
          "full_path", [](import_utils&, nb::handle p) { return full_path(path_arg(p)); },
@@ -157,6 +174,7 @@ void bind_utils(nb::module_& m) {
   bind_log(cls);
   bind_location(cls);
   bind_files(cls);
+  bind_bootstrap(cls);
   m.attr("utils") = nb::cast(&utils, nb::rv_policy::reference);
 
   m.def(

@@ -6,12 +6,17 @@
 
 #include <string>
 
+#include "utils/dependency_host.h"
+
 namespace verbix::py {
 
 namespace nb = nanobind;
 
 // Points the core's console and host facts at the Python host that imports the module.
 void install_host(nb::module_& m);
+
+// The dependency check's facilities, served by the Python host.
+DependencyHost& python_dependency_host();
 
 // `verbix.utils` (the utilities object) and the module-level `info` and `error`.
 void bind_utils(nb::module_& m);

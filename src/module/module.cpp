@@ -1,10 +1,13 @@
 // The extension module `verbix`: the utilities object, the reporting functions and the
 // data functions of the tool under their own names.
 #include "bindings.h"
+#include "utils/log_service.h"
 
 NB_MODULE(verbix, m) {
   m.doc() = "Translation tool for the game's language data.";
   verbix::py::install_host(m);
+  // The source form makes sure its GUI package is there; the built module skips this.
+  verbix::utils.ensure_installation({"customtkinter"});
   verbix::py::bind_utils(m);
   verbix::py::bind_text(m);
 }
