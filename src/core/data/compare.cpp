@@ -1,0 +1,130 @@
+#include "data/compare.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "data/container.h"
+#include "data/language_data.h"
+#include "data/text_form.h"
+#include "utils/py_text.h"
+
+namespace verbix {
+namespace {
+
+// Where the last `n` code points of `text` begin (0 when it has fewer).
+std::size_t last_code_points(std::string_view text, std::size_t n) {
+  std::size_t pos = text.size();
+  while (n > 0 && pos > 0) {
+    --pos;
+    if ((static_cast<unsigned char>(text[pos]) & 0xC0) != 0x80) --n;
+  }
+  return n > 0 ? 0 : pos;
+}
+
+// Python's text[:-4], with a text shorter than 4 counting as empty.
+std::string_view without_last4(std::string_view text) {
+  const std::size_t cut = last_code_points(text, 4);
+  return code_point_count(text) < 4 ? std::string_view() : text.substr(0, cut);
+}
+
+// Python's text[-4:].
+std::string_view last4(std::string_view text) { return text.substr(last_code_points(text, 4)); }
+
+std::string sorted_concat(std::vector<std::string_view>& keys) {
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  std::size_t size = 0;
+  for (std::string_view k : keys) size += k.size();
+  std::string out;
+  out.reserve(size);
+  for (std::string_view k : keys) out += k;
+  return out;
+}
+
+}  // namespace
+
+std::string data_hash(const Value& p_dat) {
+  std::vector<std::string_view> images, content;
+  if (p_dat.is_map()) {
+    for (const auto& [key, value] : p_dat.as_map()) {
+      if (key == "sections" || !value.is_map()) continue;
+      auto& into = key.find("img") != std::string::npos ? images : content;
+      for (const auto& entry : value.as_map()) into.push_back(entry.key());
+    }
+  }
+  return hash_string(sorted_concat(content), 16) + hash_string(sorted_concat(images), 4);
+}
+
+bool data_compare(Value& p_new, const Value& p_cur, Window* p_app) {
+  if (!data_is_valid(p_new)) {
+    info("Target dialogue is corrupt.\nTry updating.", p_app);
+    return false;
+  }
+  if (!data_is_valid(p_cur)) {
+    info("Current dialogue data format is invalid.", p_app);
+    return false;
+  }
+  const Value& stamp = p_new["ver_hash"];
+  // A stamp that is not a text is no stamp at all.
+  if (!stamp.is_text() || stamp.as_text().find(':') == std::string::npos) {
+    info("Version N/A. Dialogue file may predate Episode 3.");
+    return false;
+  }
+  const std::string& old_stamp = stamp.as_text();
+  const std::string label = old_stamp.substr(0, old_stamp.find(" : "));
+  const std::string new_stamp = label + " : " + data_hash(p_new);
+  const std::string ref_stamp = text_form(p_cur["ver_hash"]);
+
+  if (without_last4(new_stamp) != without_last4(ref_stamp)) {
+    info("\nVersion not supported: " + new_stamp + " != " + ref_stamp, p_app);
+    return false;
+  }
+  if (last4(new_stamp) != last4(ref_stamp)) {
+    if (!p_app) {
+      info("WARNING: Images missing.");
+    } else if (!p_app->popup_yes_no("Images missing.\n\nDo you want to build anyway?",
+                                    kConfirmTitle)) {
+      info("\nCanceling build.", p_app);
+      return false;
+    }
+  }
+  p_new["ver_hash"] = Value(new_stamp);
+
+  const Map& mine = p_new.as_map();
+  for (const auto& [key, value] : p_cur.as_map()) {
+    if (!value.is_map() || key == "img_data") continue;
+    const Value* theirs = mine.find(key);
+    const Map* have = theirs && theirs->is_map() ? &theirs->as_map() : nullptr;
+    for (const auto& entry : value.as_map()) {
+      if (!have || !have->contains(entry.key())) {
+        info("Target dialogue is missing content.\nTry updating.", p_app);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+std::string hash_path(std::string_view p_path, long long p_len) {
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t sep = p_path.find_first_of("\\/", start);
+    parts.push_back(p_path.substr(start, sep == std::string_view::npos ? sep : sep - start));
+    if (sep == std::string_view::npos) break;
+    start = sep + 1;
+  }
+  std::string joined;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i) joined += '/';
+    joined += parts[i];
+  }
+  std::string digest = hash_string(joined, p_len);
+  if (py_upper(p_path).find("[BUST]") != std::string::npos) digest += "[BUST]";
+  if (parts.back().starts_with('!')) digest.insert(digest.begin(), '!');
+  // The joined path with its last part replaced by the digest.
+  joined.resize(joined.size() - parts.back().size());
+  return joined + digest;
+}
+
+}  // namespace verbix
