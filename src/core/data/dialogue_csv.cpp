@@ -1,0 +1,437 @@
+#include "data/dialogue_csv.h"
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "data/dialogue_txt.h"
+#include "data/language_data.h"
+#include "data/text_form.h"
+#include "data/text_repr.h"
+#include "utils/py_text.h"
+
+namespace verbix {
+
+namespace {
+
+constexpr std::string_view kChoices = "[CHOICES]";
+constexpr std::string_view kNarrator = "Narrator";
+constexpr std::string_view kMissing = "*MISSING*";
+
+// ---------------------------------------------------------------------------------------
+// Reading the records: the record's own keys are there (the record is valid), but the
+// contents of its maps are taken on trust, so every lookup tolerates a value of the wrong
+// kind and falls back as for a missing one.
+
+const Map* map_of(const Value* v) { return v && v->is_map() ? &v->as_map() : nullptr; }
+const List* list_of(const Value* v) { return v && v->is_list() ? &v->as_list() : nullptr; }
+
+const Value* lookup(const Value& rec, std::string_view table, std::string_view key) {
+  const Map* m = map_of(rec.find(table));
+  return m ? m->find(key) : nullptr;
+}
+
+// A value as a cell: its text form, none as the empty cell (as the CSV writer has it).
+std::string cell(const Value* v) {
+  if (!v || v->is_none()) return {};
+  return text_form(*v);
+}
+
+// Python's truth value, which decides whether a translation record was given.
+bool truthy(const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::None:
+      return false;
+    case Value::Kind::Bool:
+      return v.as_bool();
+    case Value::Kind::Int:
+      return v.as_int() != 0;
+    case Value::Kind::Float:
+      return v.as_float() != 0.0;
+    default:
+      return v.size() != 0;
+  }
+}
+
+// Line `i` of the lines under `key` of `text_lut`, if there is one.
+const Value* line_at(const Value& rec, std::string_view key, std::size_t i) {
+  const List* lines = list_of(lookup(rec, "text_lut", key));
+  return lines && i < lines->size() ? &(*lines)[i] : nullptr;
+}
+
+// A table of the record in the order of sort_values (the empty map when it is not a map).
+Map sorted_table(const Value& rec, std::string_view table) {
+  const Map* m = map_of(rec.find(table));
+  return m ? sort_values(*m) : Map();
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading rows
+
+// Whether the text is empty after str.strip().
+bool is_blank(std::string_view s) {
+  for (std::size_t pos = 0; pos < s.size();)
+    if (!is_py_space(next_code_point(s, pos))) return false;
+  return true;
+}
+
+// The n of a choice row's source cell, which reads "CHOICE(n)" once trimmed and
+// upper-cased; nothing for any other source (a speaker called "Choice Maker" included).
+std::optional<std::size_t> choice_number(std::string_view source) {
+  const std::string s = py_upper(py_strip(source));
+  constexpr std::string_view head = "CHOICE(";
+  if (s.size() < head.size() + 2 || !s.starts_with(head) || s.back() != ')') return {};
+  std::size_t n = 0;
+  for (std::size_t i = head.size(); i + 1 < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9' || n > 1'000'000'000) return {};
+    n = n * 10 + static_cast<std::size_t>(s[i] - '0');
+  }
+  return n;
+}
+
+Value pair(std::size_t num, std::string text) {
+  return Value(List{Value(static_cast<std::int64_t>(num)), Value(std::move(text))});
+}
+
+std::string joined(const List& lines) {
+  std::string out;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i) out += '\n';
+    out += text_form(lines[i]);
+  }
+  return out;
+}
+
+// The reader's state. Lists that the record holds and that later rows keep filling (the
+// open section, the open block's lines, a choice entry's ids) are reached through pointers
+// to their payloads; a list that the record drops while a pointer may still refer to it is
+// kept alive in `retired_` until the read ends.
+class CsvReader {
+ public:
+  explicit CsvReader(Window* app)
+      : app_(app),
+        dat_(data_new()),
+        csv_(Map{{"format", "CSV"}}),
+        meta_(csv_.as_map()),
+        sys_lbls_(dat_["sys_lbls"].as_map()),
+        sys_menu_(dat_["sys_menu"].as_map()),
+        actr_lut_(dat_["actr_lut"].as_map()),
+        item_lut_(dat_["item_lut"].as_map()),
+        text_lut_(dat_["text_lut"].as_map()),
+        sections_(dat_["sections"].as_map()),
+        seg_(&loose_.as_list()),
+        txt_(&first_txt_.as_list()) {}
+
+  DialogueRead read(const CsvTable& rows);
+
+ private:
+  // The failure pair, after reporting `msg` followed by the row description.
+  DialogueRead fail(std::string_view msg, const CsvRow& row) {
+    return error(std::string(msg) + csv_row_description(num_, row), read_failure(), app_);
+  }
+  // Stores `value` under `key` of `map`, keeping a replaced value alive.
+  Value& put(Map& map, const std::string& key, Value value) {
+    Value& slot = map[key];  // the reader never stores none, so none means a new key
+    if (!slot.is_none()) retired_.push_back(std::move(slot));
+    slot = std::move(value);
+    return slot;
+  }
+  // Records the open block's pair: its first row and its lines.
+  void close_block() {
+    Value& pairs = meta_[block_cid_];
+    if (!pairs.is_list()) {
+      // A key that is not a content id yet, or "format" (whose text is kept no longer).
+      if (!pairs.is_none()) retired_.push_back(std::move(pairs));
+      pairs = Value::list();
+    }
+    pairs.as_list().push_back(pair(block_num_, joined(*txt_)));
+  }
+  // A row of a dialogue section or of the descriptions; the failure pair when it is faulty.
+  std::optional<DialogueRead> dialogue_row(const CsvRow& row);
+
+  Window* app_;
+  Value dat_;
+  Value csv_;
+  Map& meta_;
+  Map& sys_lbls_;
+  Map& sys_menu_;
+  Map& actr_lut_;
+  Map& item_lut_;
+  Map& text_lut_;
+  Map& sections_;
+  Value loose_ = Value::list();  // entries read before any "Section" row go here
+  Value first_txt_ = Value::list();
+  std::vector<Value> retired_;
+
+  std::size_t num_ = 0;
+  std::string blk_;
+  List* seg_;
+  List* txt_;
+  const List* choice_seg_ = nullptr;  // the section of the open choice block
+  bool nxt_ = false;
+  bool opt_ = false;
+  std::size_t block_num_ = 0;
+  std::string block_cid_;
+  std::unordered_map<std::string, std::string> spkr2cuid_;
+};
+
+std::optional<DialogueRead> CsvReader::dialogue_row(const CsvRow& row) {
+  if (nxt_) {
+    // Rows between a "Section" row and its column titles are not part of the section.
+    if (is_section_header(row)) nxt_ = false;
+    return {};
+  }
+  const std::string& cuid = row[0];
+  const std::string& source = row[1];
+  if (is_blank(cuid)) return fail("CSV [SECTION] no ID column data: ", row);
+  if (is_blank(source)) return fail("CSV [SECTION] no Speaker column data: ", row);
+  const std::string& text = is_blank(row[3]) ? row[2] : row[3];
+
+  if (blk_ == "SECTION") {
+    if (const auto n = choice_number(source)) {
+      // CHOICE(1) opens a choice block; so does any other option row while none is open in
+      // this section, rather than putting the option's id among a dialogue block's lines or
+      // into another section's choices.
+      if (*n == 1 || !opt_ || choice_seg_ != seg_) {
+        if (!txt_->empty() && !opt_) close_block();
+        seg_->push_back(Value(Map{{"name", kChoices}, {"text", Value::list()}}));
+        txt_ = &seg_->back()["text"].as_list();
+        choice_seg_ = seg_;
+      }
+      opt_ = true;
+      txt_->push_back(Value(cuid));
+      put(text_lut_, cuid, Value(List{Value(text)}));
+      put(meta_, cuid, Value(List{pair(num_, text)}));
+      return {};
+    }
+  }
+
+  // A dialogue row after a choice block always starts a new block, even under the id of
+  // the block before the choices: its lines must not land among the option ids.
+  if (cuid != block_cid_ || opt_) {
+    if (!opt_) close_block();
+    txt_ = &put(text_lut_, cuid, Value::list()).as_list();
+    const auto speaker = spkr2cuid_.find(source);
+    seg_->push_back(
+        Value(Map{{"name", speaker == spkr2cuid_.end() ? Value("") : Value(speaker->second)},
+                  {"text", Value(List{Value(cuid)})}}));
+    block_num_ = num_;
+    block_cid_ = cuid;
+  }
+  opt_ = false;
+  txt_->push_back(Value(text));
+  return {};
+}
+
+DialogueRead CsvReader::read(const CsvTable& rows) {
+  Map& dat = dat_.as_map();
+  for (const CsvRow& row : rows) {
+    ++num_;
+    if (row.empty()) continue;
+    if (row[0].empty()) {
+      // The single data row of the language and credits blocks counts even with an empty
+      // first cell (a nameless language keeps its font, an empty first credit the other
+      // two); elsewhere, and when every cell is empty, the row is skipped.
+      if (blk_ != "CREDIT 1" && blk_ != "LANGUAGE") continue;
+      bool any = false;
+      for (const auto& c : row) any = any || !c.empty();
+      if (!any) continue;
+    } else {
+      std::string next = py_upper(row[0]);
+      if (new_block(next, blk_, row)) {
+        blk_ = std::move(next);
+        if (blk_ == "SECTION") {
+          if (row.size() < 2 || is_blank(row[1]))
+            return fail("CSV [SECTION] no section key: ", row);
+          seg_ = &put(sections_, row[1], Value::list()).as_list();
+          nxt_ = true;
+        }
+        continue;
+      }
+    }
+
+    const auto need = csv_block_cells(blk_);
+    if (!need) return fail("CSV row outside of any block: ", row);
+    if (row.size() < *need)
+      return error("Row expects " + std::to_string(*need) + " columns and has " +
+                       std::to_string(row.size()) + " cols: " + csv_row_description(num_, row),
+                   read_failure(), app_);
+
+    if (blk_ == "VERSION") {
+      blk_.clear();
+      dat["ver_hash"] = Value(row[0]);
+    } else if (blk_ == "LANGUAGE") {
+      const auto size = py_int(row[2]);
+      if (!size) return fail("CSV [LANGUAGE] Font Size is not a number: ", row);
+      blk_.clear();
+      dat["lng_name"] = Value(row[0]);
+      dat["fnt_face"] = Value(row[1]);
+      dat["fnt_size"] = Value(*size);
+    } else if (blk_ == "CREDIT 1") {
+      blk_.clear();
+      dat["lng_info"] = Value(List{Value(row[0]), Value(row[1]), Value(row[2])});
+    } else if (blk_ == "LABELS" || blk_ == "MENUS") {
+      const bool labels = blk_ == "LABELS";
+      const std::string& given = labels ? row[2] : row[1];
+      const std::string& value = is_blank(given) ? (labels ? row[1] : row[0]) : given;
+      (labels ? sys_lbls_ : sys_menu_).set(row[0], Value(value));
+      put(meta_, row[0], Value(List{pair(num_, value)}));
+    } else if (blk_ == "ITEMS" || blk_ == "SPEAKERS") {
+      const bool items = blk_ == "ITEMS";
+      if (is_blank(row[0])) return fail("CSV [ITEMS] no ID column data: ", row);
+      // A speaker without an English name is one the game shows nameless; only items need
+      // the name.
+      if (items && is_blank(row[1])) return fail("CSV [ITEMS] no English column data: ", row);
+      const std::string& value = is_blank(row[2]) ? row[1] : row[2];
+      (items ? item_lut_ : actr_lut_).set(row[0], Value(value));
+      put(meta_, row[0], Value(List{pair(num_, value)}));
+      if (!items) spkr2cuid_[value] = row[0];
+    } else if (auto failed = dialogue_row(row)) {
+      return std::move(*failed);
+    }
+  }
+  if (!txt_->empty() && !opt_) close_block();
+  return {std::move(dat_), std::move(csv_)};
+}
+
+}  // namespace
+
+std::optional<std::size_t> csv_block_cells(std::string_view p_key) {
+  for (const auto& [key, cells] : CSV_BLOCKS)
+    if (key == p_key) return cells;
+  return {};
+}
+
+bool is_section_header(const CsvRow& p_cols) {
+  std::string joined_cells;
+  for (const auto& c : p_cols) joined_cells += py_upper(py_strip(c));
+  return py_upper(py_strip(joined_cells)) == "IDSOURCEENGLISHTRANSLATION";
+}
+
+bool new_block(std::string_view p_next, std::string_view /*p_prev*/, const CsvRow& p_row) {
+  if (!csv_block_cells(p_next)) return false;
+  const bool language = p_next == "LANGUAGE";
+  if (!language && p_next != "ITEMS") return true;
+  if (p_row.size() < 3) return false;
+  const std::string second = py_strip(p_row[1]);
+  const std::string third = py_strip(p_row[2]);
+  return second == (language ? "Font File" : "English") ||
+         third == (language ? "Font Size" : "Translation") || !third.empty();
+}
+
+std::string csv_row_description(std::size_t p_num, const CsvRow& p_row) {
+  return std::to_string(p_num) + " - " + py_repr_list(p_row);
+}
+
+CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
+  if (!data_is_valid(p_eng)) {
+    info("Invalid English data, can't create CSV.", p_app);
+    return {};
+  }
+  const bool translated = truthy(p_lng);
+  if (translated && !data_is_valid(p_lng)) {
+    info("Invalid translation data, can't create CSV.", p_app);
+    return {};
+  }
+  static const Value no_translation = Value::map();
+  const Value& lng = translated ? p_lng : no_translation;
+  const Value& head = translated ? p_lng : p_eng;
+
+  // The translated text under `key` of a table, or the empty text.
+  const auto tr = [&](std::string_view table, std::string_view key) {
+    return cell(lookup(lng, table, key));
+  };
+
+  CsvTable rows;
+  if (const Map* t = map_of(p_eng.find("text_lut"))) rows.reserve(t->size() + 64);
+  rows.push_back({"Version"});
+  rows.push_back({cell(head.find("ver_hash"))});
+  rows.emplace_back();
+  rows.push_back({"Language", "Font File", "Font Size"});
+  rows.push_back(
+      {cell(head.find("lng_name")), cell(head.find("fnt_face")), cell(head.find("fnt_size"))});
+  rows.emplace_back();
+  rows.push_back({"Credit 1", "Credit 2", "Credit 3"});
+  {
+    CsvRow credits;
+    const Value* info_value = head.find("lng_info");
+    if (const List* l = list_of(info_value)) {
+      for (const Value& v : *l) credits.push_back(cell(&v));
+    } else if (info_value && !info_value->is_none()) {
+      credits.push_back(cell(info_value));
+    }
+    rows.push_back(std::move(credits));
+  }
+  rows.emplace_back();
+
+  rows.push_back({"Labels", "English", "Translation"});
+  if (const Map* m = map_of(p_eng.find("sys_lbls")))
+    for (const auto& [key, value] : *m) rows.push_back({key, cell(&value), tr("sys_lbls", key)});
+  rows.emplace_back();
+
+  rows.push_back({"Menus", "Translation"});
+  if (const Map* m = map_of(p_eng.find("sys_menu")))
+    for (const auto& e : *m) rows.push_back({e.key(), tr("sys_menu", e.key())});
+  rows.emplace_back();
+
+  rows.push_back({"Speakers", "English", "Translation"});
+  const Map speakers = sorted_table(p_eng, "actr_lut");
+  for (const auto& [key, value] : speakers)
+    rows.push_back({key, cell(&value), tr("actr_lut", key)});
+  rows.emplace_back();
+
+  rows.push_back({"Items", "English", "Translation"});
+  const Map items = sorted_table(p_eng, "item_lut");
+  for (const auto& [key, value] : items) rows.push_back({key, cell(&value), tr("item_lut", key)});
+  rows.emplace_back();
+
+  rows.push_back({"Descriptions", "Item", "English", "Translation"});
+  for (const auto& [key, value] : items) {
+    const List* lines = list_of(lookup(p_eng, "text_lut", key));
+    if (!lines) continue;
+    const std::string name = cell(&value);
+    for (std::size_t i = 0; i < lines->size(); ++i)
+      rows.push_back({key, name, cell(&(*lines)[i]), cell(line_at(lng, key, i))});
+  }
+
+  const Map* sections = map_of(p_eng.find("sections"));
+  if (!sections) return rows;
+  for (const auto& [key, entries] : *sections) {
+    rows.emplace_back();
+    rows.emplace_back();
+    rows.push_back({"Section", key});
+    rows.push_back({"ID", "Source", "English", "Translation"});
+    const List* list = list_of(&entries);
+    if (!list) continue;
+    for (const Value& entry : *list) {
+      const List* ids = list_of(entry.find("text"));
+      if (!ids) continue;
+      const std::string name = cell(entry.find("name"));
+      if (name == kChoices) {
+        for (std::size_t n = 0; n < ids->size(); ++n) {
+          const std::string id = cell(&(*ids)[n]);
+          const Value* english = line_at(p_eng, id, 0);
+          rows.push_back({id, "CHOICE(" + std::to_string(n + 1) + ")",
+                          english ? cell(english) : std::string(kMissing),
+                          cell(line_at(lng, id, 0))});
+        }
+        continue;
+      }
+      if (ids->empty()) continue;  // no content id: nothing to write
+      const std::string id = cell(&(*ids)[0]);
+      const List* lines = list_of(lookup(p_eng, "text_lut", id));
+      if (!lines) continue;
+      std::string speaker = cell(lookup(p_eng, "actr_lut", name));
+      if (speaker.empty()) speaker = kNarrator;
+      for (std::size_t i = 0; i < lines->size(); ++i)
+        rows.push_back({id, speaker, cell(&(*lines)[i]), cell(line_at(lng, id, i))});
+    }
+  }
+  return rows;
+}
+
+DialogueRead csv_2_dat(const CsvTable& p_csv, Window* p_app) {
+  return CsvReader(p_app).read(p_csv);
+}
+
+}  // namespace verbix
