@@ -21,6 +21,9 @@ DependencyHost& python_dependency_host();
 // `verbix.utils` (the utilities object) and the module-level `info` and `error`.
 void bind_utils(nb::module_& m);
 
+// The CSV form: `CSV_BLOCKS`, `is_section_header`, `new_block`, `dat_2_csv`, `csv_2_dat`.
+void bind_csv(nb::module_& m);
+
 // `verbix._text`, the core's text rules, for tests against CPython.
 void bind_text(nb::module_& m);
 

@@ -9,5 +9,6 @@ NB_MODULE(verbix, m) {
   // The source form makes sure its GUI package is there; the built module skips this.
   verbix::utils.ensure_installation({"customtkinter"});
   verbix::py::bind_utils(m);
+  verbix::py::bind_csv(m);
   verbix::py::bind_text(m);
 }
