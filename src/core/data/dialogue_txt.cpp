@@ -257,7 +257,8 @@ class TxtReader {
 
   void set_tag(std::string_view tag);
   void clear_tag();
-  Section& section(const std::string& key);
+  // The position in sections_ of the section under `key`, added when missing.
+  std::size_t section(const std::string& key);
   Value& meta_list(std::string_view key);
   // Records the open block's pair [header line, its lines joined] and its lines.
   void close_block();
@@ -282,40 +283,41 @@ class TxtReader {
   std::string upper_tag_;
   TagKind kind_ = TagKind::Skip;
   long long section_index_ = -1;
-  long long counter_ = 0;  // lines since the last recognised tag
+  std::size_t current_section_ = 0;  // in sections_, while a dialogue section is current
+  long long counter_ = 0;            // lines since the last recognised tag
   long long line_no_ = 0;
   bool choice_ = false;
   // The current choice entry: its section and position there.
   std::size_t choice_section_ = 0;
   std::size_t choice_entry_ = 0;
   // The dialogue block or item description being read, until it closes.
+  // Its DialogueMeta list and text_lut entry stay where they are until it closes: nothing is
+  // added to either map while a block is open.
   bool block_open_ = false;
-  std::string block_id_;
   long long block_line_ = 0;
   List block_lines_;
+  Value* block_meta_ = nullptr;
+  Value* block_text_ = nullptr;
   std::unordered_map<std::string, std::string> speakers_;  // display name -> id
 };
 
-Section& TxtReader::section(const std::string& key) {
+std::size_t TxtReader::section(const std::string& key) {
   auto [it, added] = section_at_.try_emplace(key, sections_.size());
   if (added) sections_.push_back({key, {}});
-  return sections_[it->second];
+  return it->second;
 }
 
 Value& TxtReader::meta_list(std::string_view key) {
-  Value* list = meta_.find(key);
-  if (!list) {
-    meta_.set(std::string(key), Value::list());
-    list = meta_.find(key);
-  }
-  return *list;
+  Value& list = meta_[key];
+  if (list.is_none()) list = Value::list();
+  return list;
 }
 
 void TxtReader::close_block() {
   if (!block_open_) return;
   block_open_ = false;
-  meta_list(block_id_).as_list().push_back(pair(block_line_, join_lines(block_lines_)));
-  *text_lut_.find(block_id_) = Value(std::move(block_lines_));
+  block_meta_->as_list().push_back(pair(block_line_, join_lines(block_lines_)));
+  *block_text_ = Value(std::move(block_lines_));
   block_lines_ = List();
 }
 
@@ -352,9 +354,9 @@ void TxtReader::handle_tag(std::string_view line) {
   if (section_index_ > 8 && py_upper(name).find("JSON") == std::string::npos) {
     // A choice marker. Inside a skipped section it is skipped with the rest.
     if (tag_.empty()) return;
-    Section& s = section(tag_);
     choice_ = true;
-    choice_section_ = section_at_[tag_];
+    choice_section_ = section(tag_);
+    Section& s = sections_[choice_section_];
     choice_entry_ = s.entries.size();
     s.entries.push_back({std::string(kChoices), {}});
     return;
@@ -370,7 +372,9 @@ void TxtReader::handle_tag(std::string_view line) {
   set_tag(name);
   section_index_ = known - SECTIONS.begin();
   // A dialogue section exists from its tag on, even when no entry follows.
-  if (section_index_ > 8 && upper_tag_ != "DESCRIPTIONS") section(tag_);
+  if (section_index_ > 8 && upper_tag_ != "DESCRIPTIONS") {
+    current_section_ = section(tag_);
+  }
 }
 
 bool TxtReader::handle_font(std::string_view line) {
@@ -431,21 +435,23 @@ bool TxtReader::handle_header(std::string_view line) {
 
   const std::string key(trim_left(strip_view(line.substr(0, divider)), '#'));
   const std::string_view value = line.substr(divider + 1);
-  meta_list(key);
+  Value& meta = meta_list(key);
 
   if (choice_) {
     std::string text(drop_one_space(value));
     sections_[choice_section_].entries[choice_entry_].ids.push_back(Value(key));
-    meta_list(key).as_list().push_back(pair(line_no_, text));
-    text_lut_.set(key, Value(List{Value(std::move(text))}));
+    meta.as_list().push_back(pair(line_no_, text));
+    text_lut_[key] = Value(List{Value(std::move(text))});
     return true;
   }
   if (upper_tag_ != "DESCRIPTIONS")
-    section(tag_).entries.push_back({speaker_id(value), List{Value(key)}});
-  text_lut_.set(key, Value::list());
+    sections_[current_section_].entries.push_back({speaker_id(value), List{Value(key)}});
+  Value& lines = text_lut_[key];
+  lines = Value::list();
   block_open_ = true;
-  block_id_ = key;
   block_line_ = line_no_;
+  block_meta_ = &meta;
+  block_text_ = &lines;
   return true;
 }
 
