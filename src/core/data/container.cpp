@@ -1,0 +1,189 @@
+#include "data/container.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "data/base64.h"
+#include "data/pickle.h"
+#include "data/sha256.h"
+#include "data/zlib_codec.h"
+#include "utils/file_helpers.h"
+#include "utils/file_io.h"
+#include "utils/log_service.h"
+#include "utils/os_error.h"
+#include "utils/paths.h"
+
+namespace verbix {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+File open_for_reading(std::string_view path) {
+  const std::string name(path);
+  if (is_directory(path)) throw OsError::from_errno(EISDIR, name);
+  errno = 0;
+#ifdef _WIN32
+  std::FILE* f = _wfopen(fs_path(path).c_str(), L"rb");
+#else
+  std::FILE* f = std::fopen(name.c_str(), "rb");
+#endif
+  if (!f) throw OsError::from_errno(errno ? errno : EIO, name);
+  return File(f);
+}
+
+// Decodes the pickle stream inside the zlib stream. When both are broken, the zlib error is
+// the one reported, as it is when the stream is decompressed whole before decoding.
+Value decode(Inflater& inflater) {
+  Value record;
+  try {
+    record = pickle_load(inflater);
+  } catch (const DataError&) {
+    inflater.finish();
+    throw;
+  }
+  inflater.finish();  // the rest of the stream, so that its checksum is verified
+  return record;
+}
+
+}  // namespace
+
+Value container_decode(std::string_view file_bytes) {
+  MemorySource source(file_bytes);
+  Inflater inflater([&](char* buf, std::size_t cap) { return source.read(buf, cap); });
+  return decode(inflater);
+}
+
+std::string container_encode(const Value& record) {
+  Deflater deflater(kZlibLevel);
+  pickle_dump(record, deflater);
+  return deflater.finish();
+}
+
+int dat_save(std::string_view p_path, const Value& p_data) {
+  const std::string abs = full_path(p_path);
+  ensure_dir(p_path);
+  const std::string bytes = container_encode(p_data);
+  try {
+    write_file_replacing(p_path, bytes);
+    utils.info("DAT file saved: " + abs);
+    return 0;
+  } catch (const OsError& e) {
+    utils.fail("DAT save IOError " + abs, e.what());
+  } catch (const std::exception& e) {
+    utils.fail("DAT save error " + abs, e.what());
+  }
+  return 1;
+}
+
+std::optional<Value> dat_load(std::string_view p_path) {
+  const std::string abs = full_path(p_path);
+  if (!path_exists(p_path)) {
+    utils.info("DAT file not found: " + abs);
+    return std::nullopt;
+  }
+  try {
+    File file = open_for_reading(p_path);
+    const std::string name(p_path);
+    Inflater inflater([&](char* buf, std::size_t cap) {
+      errno = 0;
+      const std::size_t got = std::fread(buf, 1, cap, file.get());
+      if (got < cap && std::ferror(file.get()))
+        throw OsError::from_errno(errno ? errno : EIO, name);
+      return got;
+    });
+    Value record = decode(inflater);
+    file.reset();
+    utils.info("DAT file loaded: " + abs);
+    return record;
+  } catch (const OsError& e) {
+    utils.fail("DAT load IOError: " + abs, e.what());
+  } catch (const std::bad_alloc&) {
+    utils.fail("DAT load error: " + abs, "out of memory");
+  } catch (const std::exception& e) {
+    utils.fail("DAT load error: " + abs, e.what());
+  }
+  return std::nullopt;
+}
+
+std::string buff_load(std::string_view p_file) {
+  try {
+    return read_file(p_file);
+  } catch (const std::exception& e) {
+    utils.crash(std::string("Failed to load file: ") + e.what());
+  }
+}
+
+int buff_save(std::string_view p_file, std::string_view p_bytes) {
+  ensure_dir(p_file);
+  try {
+    write_file_replacing(p_file, p_bytes);
+  } catch (const std::exception& e) {
+    utils.crash(std::string("Failed to save file: ") + e.what());
+  }
+  return 0;
+}
+
+std::string buff_2_str(std::string_view p_bytes, bool p_compress) {
+  if (p_bytes.empty()) return {};
+  std::string compressed;
+  try {
+    if (p_compress) compressed = zlib_compress(p_bytes);
+    return base64_encode(p_compress ? std::string_view(compressed) : p_bytes);
+  } catch (const std::exception& e) {
+    utils.info(blob_repr(compressed.empty() ? p_bytes : std::string_view(compressed)));
+    utils.crash(std::string("Failed to compress and encode bytes: ") + e.what());
+  }
+}
+
+std::string str_2_buff(std::string_view p_str, bool p_decompress) {
+  if (p_str.empty()) return {};
+  try {
+    std::string bytes = base64_decode(p_str);
+    if (p_decompress) bytes = zlib_decompress(bytes);
+    return bytes;
+  } catch (const std::exception& e) {
+    utils.info(p_str);
+    utils.crash(std::string("Failed to decompress and decode string: ") + e.what());
+  }
+}
+
+std::string hash_string(std::string_view p_string, long long p_length) {
+  const long long n = p_length > 1 ? p_length : 1;
+  return sha256_hex(p_string).substr(0, static_cast<std::size_t>(std::min(n, 64LL)));
+}
+
+bool structs_match(const Value& p_a, const Value& p_b, long long p_depth) {
+  const Value* a = &p_a;
+  const Value* b = &p_b;
+  for (;;) {
+    if (!a->is_map() || !b->is_map()) return false;
+    if (p_depth < 1) return true;
+    --p_depth;
+    const Map& ma = a->as_map();
+    const Map& mb = b->as_map();
+    if (!ma.same_keys(mb)) return false;
+    const Value* next = nullptr;
+    for (const auto& [key, value] : ma) {
+      if (value.is_map()) {
+        next = &value;
+        b = mb.find(key);
+        break;
+      }
+    }
+    if (!next) return true;
+    a = next;  // the first nested map decides
+  }
+}
+
+std::string blob_repr(std::string_view bytes) {
+  constexpr std::size_t kShown = 256;
+  std::string text = repr(Value::bytes(std::string(bytes.substr(0, kShown))));
+  if (bytes.size() > kShown) text += "... (" + std::to_string(bytes.size()) + " bytes)";
+  return text;
+}
+
+}  // namespace verbix

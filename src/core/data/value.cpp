@@ -1,0 +1,641 @@
+#include "data/value.h"
+
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <ostream>
+#include <stdexcept>
+
+#include "utils/os_error.h"
+
+namespace verbix {
+
+using detail::Box;
+using detail::ListBox;
+using detail::MapBox;
+
+// ---------------------------------------------------------------------------------------
+// Lifetime
+
+namespace detail {
+namespace {
+
+// Destroying a payload destroys its children, which may destroy theirs: native recursion as
+// deep as the tree. Past kDropDepth levels a payload is handed to the outermost release
+// instead, which destroys it from a loop.
+constexpr int kDropDepth = 128;
+thread_local int t_drop_depth = 0;
+thread_local std::vector<Box*>* t_drop_later = nullptr;
+
+void destroy(Box* box) noexcept {
+  if (box->of == Box::Of::List)
+    delete static_cast<ListBox*>(box);
+  else
+    delete static_cast<MapBox*>(box);
+}
+
+}  // namespace
+
+void release_box(Box* box) noexcept {
+  if (box->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  if (t_drop_depth == 0) {
+    std::vector<Box*> later;
+    t_drop_later = &later;
+    t_drop_depth = 1;
+    destroy(box);
+    while (!later.empty()) {
+      Box* next = later.back();
+      later.pop_back();
+      destroy(next);
+    }
+    t_drop_later = nullptr;
+    t_drop_depth = 0;
+  } else if (t_drop_depth < kDropDepth) {
+    ++t_drop_depth;
+    destroy(box);
+    --t_drop_depth;
+  } else {
+    try {
+      t_drop_later->push_back(box);
+    } catch (...) {
+      destroy(box);  // out of memory: destroy in place rather than leak
+    }
+  }
+}
+
+}  // namespace detail
+
+Value::Value(List list) : data_(ListRef(new ListBox(std::move(list)))) {}
+Value::Value(Map map) : data_(MapRef(new MapBox(std::move(map)))) {}
+
+Value Value::list() { return Value(List{}); }
+Value Value::map() { return Value(Map{}); }
+
+Value& Value::operator=(const Value& other) {
+  if (this != &other) {
+    Value copy(other);  // first: `other` may live inside this value's payload
+    std::swap(data_, copy.data_);
+  }
+  return *this;
+}
+
+Value& Value::operator=(Value&& other) noexcept {
+  if (this != &other) {
+    Value taken(std::move(other));
+    std::swap(data_, taken.data_);
+  }
+  return *this;
+}
+
+// ---------------------------------------------------------------------------------------
+// Access
+
+namespace {
+
+const char* kind_name(Value::Kind k) {
+  switch (k) {
+    case Value::Kind::None:
+      return "NoneType";
+    case Value::Kind::Bool:
+      return "bool";
+    case Value::Kind::Int:
+      return "int";
+    case Value::Kind::Float:
+      return "float";
+    case Value::Kind::Text:
+      return "str";
+    case Value::Kind::Bytes:
+      return "bytes";
+    case Value::Kind::List:
+      return "list";
+    case Value::Kind::Map:
+      return "dict";
+  }
+  return "?";
+}
+
+}  // namespace
+
+const char* Value::type_name() const noexcept { return kind_name(kind()); }
+
+void Value::wrong_kind(Kind wanted) const {
+  throw DataError(std::string("expected ") + kind_name(wanted) + ", got " + type_name());
+}
+
+bool Value::as_bool() const {
+  if (auto* b = std::get_if<bool>(&data_)) return *b;
+  wrong_kind(Kind::Bool);
+}
+
+std::int64_t Value::as_int() const {
+  if (auto* i = std::get_if<std::int64_t>(&data_)) return *i;
+  wrong_kind(Kind::Int);
+}
+
+double Value::as_float() const {
+  if (auto* f = std::get_if<double>(&data_)) return *f;
+  wrong_kind(Kind::Float);
+}
+
+const std::string& Value::as_text() const {
+  if (auto* t = std::get_if<Text>(&data_)) return t->s;
+  wrong_kind(Kind::Text);
+}
+
+const std::string& Value::as_bytes() const {
+  if (auto* b = std::get_if<Bytes>(&data_)) return b->s;
+  wrong_kind(Kind::Bytes);
+}
+
+const List& Value::as_list() const {
+  if (auto* l = std::get_if<ListRef>(&data_)) return l->get()->items;
+  wrong_kind(Kind::List);
+}
+
+const Map& Value::as_map() const {
+  if (auto* m = std::get_if<MapRef>(&data_)) return m->get()->map;
+  wrong_kind(Kind::Map);
+}
+
+List& Value::as_list() {
+  auto* l = std::get_if<ListRef>(&data_);
+  if (!l) wrong_kind(Kind::List);
+  if (l->box()->refs.load(std::memory_order_acquire) > 1) *l = ListRef(new ListBox(*l->get()));
+  return l->get()->items;
+}
+
+Map& Value::as_map() {
+  auto* m = std::get_if<MapRef>(&data_);
+  if (!m) wrong_kind(Kind::Map);
+  if (m->box()->refs.load(std::memory_order_acquire) > 1) *m = MapRef(new MapBox(*m->get()));
+  return m->get()->map;
+}
+
+const Value* Value::find(std::string_view key) const {
+  return is_map() ? as_map().find(key) : nullptr;
+}
+
+Value* Value::find(std::string_view key) {
+  if (!is_map()) return nullptr;
+  // Look first, so that a miss does not unshare the map.
+  if (!std::as_const(*this).find(key)) return nullptr;
+  return as_map().find(key);
+}
+
+Value& Value::operator[](std::string_view key) { return as_map()[key]; }
+const Value& Value::operator[](std::string_view key) const { return as_map().at(key); }
+Value& Value::operator[](std::size_t i) { return as_list()[i]; }
+const Value& Value::operator[](std::size_t i) const { return as_list()[i]; }
+
+std::size_t Value::size() const noexcept {
+  switch (kind()) {
+    case Kind::Text:
+      return as_text().size();
+    case Kind::Bytes:
+      return as_bytes().size();
+    case Kind::List:
+      return std::get<ListRef>(data_).get()->items.size();
+    case Kind::Map:
+      return std::get<MapRef>(data_).get()->map.size();
+    default:
+      return 0;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Map
+
+namespace {
+
+constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+// The high half of the key's hash: it picks the slot and is kept in it, so that growing the
+// index needs no rehashing.
+std::uint32_t key_tag(std::string_view key) {
+  return static_cast<std::uint32_t>(std::hash<std::string_view>{}(key) >> 32);
+}
+
+}  // namespace
+
+Map::Map(std::initializer_list<std::pair<std::string_view, Value>> items) {
+  reserve(items.size());
+  for (const auto& [key, value] : items) set(std::string(key), value);
+}
+
+Map::Map(const Map& other) : entries_(other.entries_) {
+  if (other.index_) index_ = std::make_unique<Index>(*other.index_);
+}
+
+Map& Map::operator=(const Map& other) {
+  if (this != &other) {
+    Map copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+std::size_t Map::locate(std::string_view key, std::uint32_t tag) const {
+  if (!index_) {
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+      if (entries_[i].key_ == key) return i;
+    return npos;
+  }
+  const std::vector<std::uint64_t>& slots = index_->slots;
+  const std::size_t mask = slots.size() - 1;
+  for (std::size_t pos = tag & mask;; pos = (pos + 1) & mask) {
+    const std::uint64_t slot = slots[pos];
+    const auto low = static_cast<std::uint32_t>(slot);
+    if (low == 0) return npos;
+    if (low >= 2 && static_cast<std::uint32_t>(slot >> 32) == tag && entries_[low - 2].key_ == key)
+      return low - 2;
+  }
+}
+
+const Value* Map::find(std::string_view key) const {
+  const std::size_t i = locate(key, index_ ? key_tag(key) : 0);
+  return i == npos ? nullptr : &entries_[i].value;
+}
+
+Value* Map::find(std::string_view key) {
+  const std::size_t i = locate(key, index_ ? key_tag(key) : 0);
+  return i == npos ? nullptr : &entries_[i].value;
+}
+
+const Value& Map::at(std::string_view key) const {
+  if (const Value* v = find(key)) return *v;
+  throw DataError("no key '" + std::string(key) + "'");
+}
+
+Value& Map::at(std::string_view key) {
+  if (Value* v = find(key)) return *v;
+  throw DataError("no key '" + std::string(key) + "'");
+}
+
+void Map::insert_slot(std::size_t entry, std::uint64_t tag) {
+  std::vector<std::uint64_t>& slots = index_->slots;
+  const std::size_t mask = slots.size() - 1;
+  for (std::size_t pos = tag & mask;; pos = (pos + 1) & mask) {
+    const auto low = static_cast<std::uint32_t>(slots[pos]);
+    if (low <= 1) {
+      if (low == 0) ++index_->used;  // an erased slot is reused without growing the count
+      slots[pos] = (tag << 32) | (entry + 2);
+      return;
+    }
+  }
+}
+
+// Sizes the index for `expected` keys and fills it from the entries (their hashes come from
+// the old index when there is one).
+void Map::rebuild_index(std::size_t expected) {
+  const std::size_t want = std::max(expected, size());
+  std::size_t cap = 16;
+  while (cap < 2 * want + 2) cap <<= 1;
+  if (cap > (std::size_t{1} << 32)) throw std::length_error("map too large");
+  std::vector<std::uint64_t> old;
+  if (index_) {
+    old.swap(index_->slots);
+  } else {
+    index_ = std::make_unique<Index>();
+  }
+  index_->slots.assign(cap, 0);
+  index_->used = 0;
+  if (old.empty()) {
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+      if (!is_dead(i)) insert_slot(i, key_tag(entries_[i].key_));
+  } else {
+    for (const std::uint64_t slot : old) {
+      const auto low = static_cast<std::uint32_t>(slot);
+      if (low >= 2) insert_slot(low - 2, slot >> 32);
+    }
+  }
+}
+
+void Map::append(std::string key, Value value, std::uint32_t tag) {
+  if (entries_.size() >= 0xFFFFFFF0u) throw std::length_error("map too large");
+  const std::size_t i = entries_.size();
+  entries_.emplace_back(std::move(key), std::move(value));
+  if (!index_) {
+    if (entries_.size() > kLinearMax) rebuild_index(entries_.size());
+    return;
+  }
+  if (!index_->dead.empty()) index_->dead.push_back(false);
+  if ((index_->used + 1) * 2 > index_->slots.size()) rebuild_index(size());
+  insert_slot(i, tag);
+}
+
+Value& Map::operator[](std::string_view key) {
+  const std::uint32_t tag = index_ ? key_tag(key) : 0;
+  const std::size_t i = locate(key, tag);
+  if (i != npos) return entries_[i].value;
+  append(std::string(key), Value(), tag);
+  return entries_.back().value;
+}
+
+bool Map::set(std::string key, Value value) {
+  const std::uint32_t tag = index_ ? key_tag(key) : 0;
+  const std::size_t i = locate(key, tag);
+  if (i != npos) {
+    entries_[i].value = std::move(value);
+    return false;
+  }
+  append(std::move(key), std::move(value), tag);
+  return true;
+}
+
+std::pair<Value*, bool> Map::try_emplace(std::string&& key, Value&& value) {
+  const std::uint32_t tag = index_ ? key_tag(key) : 0;
+  const std::size_t i = locate(key, tag);
+  if (i != npos) return {&entries_[i].value, false};
+  append(std::move(key), std::move(value), tag);
+  return {&entries_.back().value, true};
+}
+
+bool Map::erase(std::string_view key) {
+  if (!index_) {
+    const std::size_t i = locate(key, 0);
+    if (i == npos) return false;
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+    return true;
+  }
+  const std::uint32_t tag = key_tag(key);
+  std::vector<std::uint64_t>& slots = index_->slots;
+  const std::size_t mask = slots.size() - 1;
+  for (std::size_t pos = tag & mask;; pos = (pos + 1) & mask) {
+    const std::uint64_t slot = slots[pos];
+    const auto low = static_cast<std::uint32_t>(slot);
+    if (low == 0) return false;
+    if (low < 2 || static_cast<std::uint32_t>(slot >> 32) != tag || entries_[low - 2].key_ != key)
+      continue;
+    const std::size_t i = low - 2;
+    slots[pos] = 1;
+    if (index_->dead.empty()) index_->dead.assign(entries_.size(), false);
+    index_->dead[i] = true;
+    ++index_->dead_count;
+    entries_[i].key_ = std::string();
+    entries_[i].value = Value();
+    if (index_->dead_count >= 16 && index_->dead_count * 2 >= entries_.size()) compact();
+    return true;
+  }
+}
+
+void Map::compact() {
+  std::size_t w = 0;
+  for (std::size_t r = 0; r < entries_.size(); ++r) {
+    if (is_dead(r)) continue;
+    if (w != r) entries_[w] = std::move(entries_[r]);
+    ++w;
+  }
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(w), entries_.end());
+  index_.reset();
+  if (entries_.size() > kLinearMax) rebuild_index(entries_.size());
+}
+
+void Map::clear() noexcept {
+  entries_.clear();
+  index_.reset();
+}
+
+void Map::reserve(std::size_t n) {
+  // Geometric, so that reserving a little more at each step costs no more than appending.
+  if (n > entries_.capacity()) entries_.reserve(std::max(n, 2 * entries_.capacity()));
+  if (n > kLinearMax && (!index_ || 2 * n + 2 > index_->slots.size())) rebuild_index(n);
+}
+
+bool Map::same_keys(const Map& other) const {
+  if (size() != other.size()) return false;
+  for (const auto& entry : *this)
+    if (!other.contains(entry.key())) return false;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Equality
+
+namespace {
+
+using Pair = std::pair<const Value*, const Value*>;
+
+bool is_number(const Value& v) { return v.is_bool() || v.is_int() || v.is_float(); }
+
+bool numbers_equal(const Value& a, const Value& b) {
+  auto as_int = [](const Value& v) { return v.is_bool() ? std::int64_t{v.as_bool()} : v.as_int(); };
+  if (!a.is_float() && !b.is_float()) return as_int(a) == as_int(b);
+  if (a.is_float() && b.is_float()) return a.as_float() == b.as_float();
+  const double d = a.is_float() ? a.as_float() : b.as_float();
+  const std::int64_t i = a.is_float() ? as_int(b) : as_int(a);
+  // Python compares an int with a float exactly, not after rounding the int.
+  if (!std::isfinite(d) || d != std::floor(d) || d < -9223372036854775808.0 ||
+      d >= 9223372036854775808.0)
+    return false;
+  return static_cast<std::int64_t>(d) == i;
+}
+
+// Compares everything but the children, which it queues.
+bool shallow_equal(const Value& a, const Value& b, std::vector<Pair>& children) {
+  if (is_number(a) && is_number(b)) return numbers_equal(a, b);
+  if (a.kind() != b.kind()) return false;
+  switch (a.kind()) {
+    case Value::Kind::None:
+      return true;
+    case Value::Kind::Text:
+      return a.as_text() == b.as_text();
+    case Value::Kind::Bytes:
+      return a.as_bytes() == b.as_bytes();
+    case Value::Kind::List: {
+      if (detail::TreeAccess::box(a) == detail::TreeAccess::box(b)) return true;
+      const List& x = a.as_list();
+      const List& y = b.as_list();
+      if (x.size() != y.size()) return false;
+      for (std::size_t i = 0; i < x.size(); ++i) children.emplace_back(&x[i], &y[i]);
+      return true;
+    }
+    case Value::Kind::Map: {
+      if (detail::TreeAccess::box(a) == detail::TreeAccess::box(b)) return true;
+      const Map& x = a.as_map();
+      const Map& y = b.as_map();
+      if (x.size() != y.size()) return false;
+      for (const auto& [key, value] : x) {
+        const Value* other = y.find(key);
+        if (!other) return false;
+        children.emplace_back(&value, other);
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool trees_equal(const Value& a, const Value& b) {
+  std::vector<Pair> work;
+  if (!shallow_equal(a, b, work)) return false;
+  while (!work.empty()) {
+    const Pair next = work.back();
+    work.pop_back();
+    if (!shallow_equal(*next.first, *next.second, work)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool operator==(const Value& a, const Value& b) { return trees_equal(a, b); }
+
+bool operator==(const Map& a, const Map& b) {
+  if (&a == &b) return true;
+  if (a.size() != b.size()) return false;
+  for (const auto& [key, value] : a) {
+    const Value* other = b.find(key);
+    if (!other || !trees_equal(value, *other)) return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Representation
+
+namespace {
+
+void quote(std::string& out, std::string_view s, bool bytes) {
+  const bool has_single = s.find('\'') != std::string_view::npos;
+  const bool has_double = s.find('"') != std::string_view::npos;
+  const char q = has_single && !has_double ? '"' : '\'';
+  if (bytes) out += 'b';
+  out += q;
+  static const char* hex = "0123456789abcdef";
+  for (const char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '\\' || c == static_cast<unsigned char>(q)) {
+      out += '\\';
+      out += ch;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7f || (bytes && c >= 0x80)) {
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += ch;
+    }
+  }
+  out += q;
+}
+
+void float_repr(std::string& out, double d) {
+  if (std::isnan(d)) {
+    out += "nan";
+    return;
+  }
+  if (std::isinf(d)) {
+    out += d < 0 ? "-inf" : "inf";
+    return;
+  }
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, d);
+  const std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
+  out += text;
+  if (text.find_first_of(".en") == std::string_view::npos) out += ".0";
+}
+
+void repr_into(std::string& out, const Value& v, int depth) {
+  if (depth > 64) {
+    out += "...";
+    return;
+  }
+  switch (v.kind()) {
+    case Value::Kind::None:
+      out += "None";
+      break;
+    case Value::Kind::Bool:
+      out += v.as_bool() ? "True" : "False";
+      break;
+    case Value::Kind::Int:
+      out += std::to_string(v.as_int());
+      break;
+    case Value::Kind::Float:
+      float_repr(out, v.as_float());
+      break;
+    case Value::Kind::Text:
+      quote(out, v.as_text(), false);
+      break;
+    case Value::Kind::Bytes:
+      quote(out, v.as_bytes(), true);
+      break;
+    case Value::Kind::List: {
+      out += '[';
+      bool first = true;
+      for (const Value& item : v.as_list()) {
+        if (!first) out += ", ";
+        first = false;
+        repr_into(out, item, depth + 1);
+      }
+      out += ']';
+      break;
+    }
+    case Value::Kind::Map: {
+      out += '{';
+      bool first = true;
+      for (const auto& [key, item] : v.as_map()) {
+        if (!first) out += ", ";
+        first = false;
+        quote(out, key, false);
+        out += ": ";
+        repr_into(out, item, depth + 1);
+      }
+      out += '}';
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+std::string repr(const Value& v) {
+  std::string out;
+  repr_into(out, v, 0);
+  return out;
+}
+
+std::ostream& operator<<(std::ostream& os, const Value& v) { return os << repr(v); }
+
+// ---------------------------------------------------------------------------------------
+// Payload access
+
+namespace detail {
+
+Value TreeAccess::adopt(ListBox* box) {
+  Value v;
+  v.data_ = Value::ListRef(box);
+  return v;
+}
+
+Value TreeAccess::adopt(MapBox* box) {
+  Value v;
+  v.data_ = Value::MapRef(box);
+  return v;
+}
+
+Value TreeAccess::share(Box* box) {
+  box->refs.fetch_add(1, std::memory_order_relaxed);
+  return box->of == Box::Of::List ? adopt(static_cast<ListBox*>(box))
+                                  : adopt(static_cast<MapBox*>(box));
+}
+
+std::string& TreeAccess::string_ref(Value& v) {
+  if (auto* t = std::get_if<Value::Text>(&v.data_)) return t->s;
+  return std::get<Value::Bytes>(v.data_).s;
+}
+
+std::string TreeAccess::take_string(Value& v) {
+  if (auto* t = std::get_if<Value::Text>(&v.data_)) return std::move(t->s);
+  if (auto* b = std::get_if<Value::Bytes>(&v.data_)) return std::move(b->s);
+  return {};
+}
+
+}  // namespace detail
+
+}  // namespace verbix
