@@ -21,6 +21,10 @@ DependencyHost& python_dependency_host();
 // `verbix.utils` (the utilities object) and the module-level `info` and `error`.
 void bind_utils(nb::module_& m);
 
+// The TXT form and the comparison: `sort_values`, `dat_2_txt`, `txt_2_dat`, `data_hash`,
+// `data_compare`, `hash_path`.
+void bind_txt(nb::module_& m);
+
 // The CSV form: `CSV_BLOCKS`, `is_section_header`, `new_block`, `dat_2_csv`, `csv_2_dat`.
 void bind_csv(nb::module_& m);
 

@@ -10,5 +10,6 @@ NB_MODULE(verbix, m) {
   verbix::utils.ensure_installation({"customtkinter"});
   verbix::py::bind_utils(m);
   verbix::py::bind_csv(m);
+  verbix::py::bind_txt(m);
   verbix::py::bind_text(m);
 }
