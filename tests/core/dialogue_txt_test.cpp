@@ -374,6 +374,13 @@ TEST_F(Txt, DialogueSectionsNeedTheirKeyInSections) {
   EXPECT_EQ(r.data, data_new());
 }
 
+TEST_F(Txt, KeysNamedFormatLeaveTheFormatEntryAlone) {
+  const DialogueRead r = txt_2_dat("[LABELS]\nformat : %d/%m\n[ch01.json]\n#format (N)\n: x\n");
+  EXPECT_EQ(r.meta["format"], Value("TXT"));
+  EXPECT_EQ(r.data["sys_lbls"], Value(Map{{"format", "%d/%m"}}));
+  EXPECT_EQ(r.data["text_lut"], Value(Map{{"format", lines({"x"})}}));
+}
+
 TEST_F(Txt, ByteOrderMarkIsIgnoredAndLinesStillCountFromOne) {
   const DialogueRead r = txt_2_dat("\xEF\xBB\xBF[VERSION]\nv1 : abc\n[LABELS]\nk : v\n");
   EXPECT_EQ(r.data["ver_hash"], Value("v1 : abc"));

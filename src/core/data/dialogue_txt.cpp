@@ -17,6 +17,7 @@ namespace {
 constexpr std::string_view kChoices = "[CHOICES]";
 constexpr std::string_view kNarrator = "Narrator";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kFormat = "format";
 
 // -- Text helpers, following Python's str rules --
 
@@ -259,6 +260,8 @@ class TxtReader {
   void clear_tag();
   // The position in sections_ of the section under `key`, added when missing.
   std::size_t section(const std::string& key);
+  // The DialogueMeta list of `key`, added when missing. The entry "format" is the form's
+  // name and stays so: a key of that name gets a list that is not kept.
   Value& meta_list(std::string_view key);
   // Records the open block's pair [header line, its lines joined] and its lines.
   void close_block();
@@ -278,6 +281,7 @@ class TxtReader {
   std::vector<Section> sections_;
   std::unordered_map<std::string, std::size_t> section_at_;
   Map meta_;
+  Value unkept_;
 
   std::string tag_;  // the current tag; empty while lines are skipped
   std::string upper_tag_;
@@ -308,6 +312,10 @@ std::size_t TxtReader::section(const std::string& key) {
 }
 
 Value& TxtReader::meta_list(std::string_view key) {
+  if (key == kFormat) {
+    unkept_ = Value::list();
+    return unkept_;
+  }
   Value& list = meta_[key];
   if (list.is_none()) list = Value::list();
   return list;
@@ -408,7 +416,7 @@ void TxtReader::handle_table(std::string_view line) {
                                         : &sys_lbls_;
   // A nameless speaker cannot be found by its name; blocks never refer to it.
   if (field == &actr_lut_ && !value.empty()) speakers_[value] = key;
-  meta_.set(key, Value(List{pair(line_no_, value)}));
+  meta_list(key) = Value(List{pair(line_no_, value)});
   field->set(key, Value(std::move(value)));
 }
 
@@ -467,7 +475,7 @@ bool TxtReader::handle_content(std::string_view line) {
 DialogueRead TxtReader::read(std::string_view text) {
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   if (is_blank(text)) return fail("Nothing to parse");
-  meta_.set("format", Value("TXT"));
+  meta_.set(std::string(kFormat), Value("TXT"));
 
   std::size_t start = 0;
   while (start <= text.size()) {
