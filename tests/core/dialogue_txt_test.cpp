@@ -138,13 +138,6 @@ TEST(TxtWriter, WholeSampleRecord) {
             "\n#c4 (Ann )\n: Ann speaks.\n");
 }
 
-TEST(TxtWriter, MenuKeysPaddedToTheLongest) {
-  Value rec = data_new();
-  rec["sys_menu"] = Value(Map{{"a", "x"}, {"long", "y"}});
-  const std::string txt = dat_2_txt(rec);
-  EXPECT_NE(txt.find("\n[MENUS]\na    : x\nlong : y\n"), std::string::npos) << txt;
-}
-
 TEST(TxtWriter, RecordsWithoutADefinedOutput) {
   Value rec = data_new();
   rec["lng_info"] = lines({"only one"});  // missing credits are written empty

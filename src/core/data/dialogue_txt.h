@@ -38,15 +38,27 @@ namespace verbix {
 // order.
 Map sort_values(const Map& p_dat);
 
-// The whole TXT text of the record, ending with a line feed. A value that is not a valid
-// record (or whose tables are not shaped as a record's) is reported with
+// The whole TXT text of the record, ending with a line feed. Always three credit lines
+// (missing ones empty, extra ones left out); no menu lines for no menus; a dialogue entry
+// without a content id is left out; a choice option whose text list is empty is written
+// with an empty text (one without a text_lut entry shows "N/A"). A value that is not a
+// valid record (or whose tables are not shaped as a record's) is reported with
 // error("Invalid data to create TXT.") and gives the empty text.
 std::string dat_2_txt(const Value& p_dat, Window* p_app = nullptr);
 
-// The record and DialogueMeta ("format" -> "TXT", then key or content id -> list of
-// [line number, text] pairs) read from a whole TXT text. A blank text, a header line that
-// cannot be split, a content line inside a choice block, a font size that is not a number
-// or a credit line beyond the third are reported through `error` and give the failure pair.
+// The record and DialogueMeta read from a whole TXT text. DialogueMeta holds "format" ->
+// "TXT", then for each table key [[its line, its text]], for each option [its line, its
+// text] and, for each time a dialogue block or item description closes (at the next header,
+// tag or marker, or at the end), [its header line, its lines joined with "\n"]. A dialogue
+// section exists from its tag on, even when empty; an unknown tag is logged ("Section tag
+// not recognized ...") and the lines up to the next known tag are skipped.
+// Failures go through `error` and give the failure pair:
+//   "Nothing to parse"                     a blank text
+//   "Unable to split: " + line             a header line with neither "(" nor ":"
+//   "Parsing dialogue as choice: " + line  a content line inside a choice block
+//   "Font size is not a number: " + line   the size line (or the face line, shifted to it
+//                                          by a blank line)
+//   "Credit line out of place: " + line    a credit line after the third line of the section
 DialogueRead txt_2_dat(std::string_view p_text, Window* p_app = nullptr);
 
 }  // namespace verbix
