@@ -31,6 +31,9 @@ void bind_csv(nb::module_& m);
 // `verbix._text`, the core's text rules, for tests against CPython.
 void bind_text(nb::module_& m);
 
+// `verbix.App`, the window, `verbix.main` and the window's module-level settings.
+void bind_app(nb::module_& m);
+
 // A path argument: a str or any os.PathLike, as UTF-8 text.
 std::string path_arg(nb::handle value);
 

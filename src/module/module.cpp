@@ -12,4 +12,5 @@ NB_MODULE(verbix, m) {
   verbix::py::bind_csv(m);
   verbix::py::bind_txt(m);
   verbix::py::bind_text(m);
+  verbix::py::bind_app(m);
 }

@@ -1,0 +1,406 @@
+// Start-up, layout and closing of the window.
+#include "app/app_window.h"
+
+#include <nanobind/stl/string.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/icon.h"
+#include "app/vossel_ico.inc"
+#include "data/container.h"
+#include "data/language_data.h"
+#include "data/text_form.h"
+#include "utils/file_helpers.h"
+#include "utils/log_service.h"
+#include "utils/paths.h"
+
+namespace verbix::py {
+namespace {
+
+using namespace nb::literals;
+using tk::Cell;
+using tk::Pad;
+
+nb::str str_of(std::string_view text) { return nb::str(text.data(), text.size()); }
+
+template <size_t N>
+nb::list values_of(const std::array<std::string_view, N>& options) {
+  nb::list out;
+  for (std::string_view v : options) out.append(str_of(v));
+  return out;
+}
+
+// Floor division, as the window's centring rounds towards the top left.
+int floor_div(int a, int b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+// An environment variable through the host, so non-ASCII values arrive whole on Windows.
+std::string env(const char* name) {
+  nb::object value = nb::module_::import_("os").attr("environ").attr("get")(name);
+  return value.is_none() ? std::string() : nb::cast<std::string>(value);
+}
+
+// The folder the tool's own folder is made in: the user's application-data folder, or, on
+// systems without one, the user's configuration folder.
+std::string settings_base() {
+  std::string base = env("APPDATA");
+  if (!base.empty()) return base;
+  base = env("XDG_CONFIG_HOME");
+  if (!base.empty() && fs_path(base).is_absolute()) return base;
+  const std::string home =
+      nb::cast<std::string>(nb::module_::import_("os.path").attr("expanduser")("~"));
+  return path_join(home, ".config");
+}
+
+}  // namespace
+
+App::App(std::string p_first_file) : commands_(this) {
+  make_root();
+  try {
+    make_tool_folder();
+    load_config();
+    set_icon();
+    set_geometry();
+    build_widgets();
+    locate_data(p_first_file);
+    root.attr("title")(
+        str_of("Translation Tool  [Version " + text_form(*data.find("ver_hash")) + "]"));
+    for (const auto& [key, entry] : data.find("sections")->as_map()) SECTIONS.push_back(key);
+    save_log();
+  } catch (...) {
+    close_root();
+    throw;
+  }
+}
+
+App::~App() {
+  try {
+    close_root();
+  } catch (nb::python_error& e) {
+    e.discard_as_unraisable("verbix.App");
+  } catch (...) {
+  }
+}
+
+void App::make_root() {
+  try {
+    root = tk::ctk().attr("CTk")();
+  } catch (nb::python_error& e) {
+    if (!e.matches(nb::module_::import_("tkinter").attr("TclError"))) throw;
+    throw NoDisplay(nb::cast<std::string>(nb::str(e.value())));
+  }
+  root.attr("protocol")("WM_DELETE_WINDOW", command("on_close", &App::on_close));
+}
+
+void App::make_tool_folder() {
+  const std::string base = path_join(path_join(settings_base(), "VosselTarnWimble"), "Tools");
+  const std::string tool_dir = path_join(base, "Translation Tool");
+  ensure_dir(tool_dir);
+  // Files of an earlier layout of the tool.
+  delete_file(path_join(base, "verbix.png"));
+  delete_file(path_join(base, "verbix.cfg"));
+  root_dir = path_dirname(utils.file_dir());
+  ico_file = path_join(tool_dir, "tool.ico");
+  cfg_file = path_join(tool_dir, "tool.cfg");
+  utils.log_dir_and_file(path_join(tool_dir, "logs"), "log.txt");
+}
+
+void App::load_config() {
+  cfg_data = ToolConfig{};
+  if (is_regular_file(cfg_file)) {
+    if (std::optional<Value> stored = dat_load(cfg_file)) cfg_data = config_merge(*stored);
+  }
+  config_correct(cfg_data);
+}
+
+void App::set_icon() {
+  const std::string ico = str_2_buff(kVosselIco);
+  buff_save(ico_file, ico);
+  if (tk::windowing_system(root) == "win32") {
+    root.attr("iconbitmap")(str_of(ico_file));
+    return;
+  }
+  // Tk reads .ico files only on Windows; elsewhere the same picture goes in as a photo.
+  const std::string png = ico_to_png(ico);
+  if (png.empty()) return;
+  icon_photo = nb::module_::import_("tkinter").attr("PhotoImage")(
+      "master"_a = root, "data"_a = nb::bytes(png.data(), png.size()));
+  root.attr("iconphoto")(true, icon_photo);
+}
+
+void App::set_geometry() {
+  const int x = floor_div(nb::cast<int>(root.attr("winfo_screenwidth")()) - W, 2);
+  const int y = floor_div(nb::cast<int>(root.attr("winfo_screenheight")()) - H, 2);
+  const std::string size = std::to_string(W) + "x" + std::to_string(H);
+  root.attr("geometry")(size);
+  root.attr("geometry")(size + "+" + std::to_string(x) + "+" + std::to_string(y));
+  root.attr("minsize")(W, H);
+  root.attr("resizable")(true, false);
+}
+
+void App::build_widgets() {
+  log_font = tk::font("Consolas", 12);
+  gui_font = tk::font("Trebuchet MS", 18);
+
+  main_frame = tk::make("CTkFrame", root, {});
+  main_frame.attr("pack")("fill"_a = "both", "expand"_a = true);
+
+  tab_frame =
+      tk::make("CTkFrame", main_frame, {{"width", nb::int_(400)}, {"height", nb::int_(250)}});
+  tab_frame.attr("pack")("side"_a = "left", "fill"_a = "y", "padx"_a = 5, "pady"_a = 5);
+  tab_frame.attr("pack_propagate")(false);
+
+  log_frame = tk::make("CTkFrame", main_frame, {});
+  log_frame.attr("pack")("side"_a = "left", "fill"_a = "both", "expand"_a = true, "padx"_a = 10,
+                         "pady"_a = 5);
+
+  const tk::Options tab_options = {
+      {"corner_radius", nb::int_(6)}, {"width", nb::int_(400)}, {"height", nb::int_(250)}};
+  try {
+    tk::Options with_font = tab_options;
+    with_font.emplace_back("segmented_button_font", gui_font);
+    tabview = tk::make("CTkTabview", tab_frame, with_font);
+  } catch (nb::python_error& e) {
+    // customtkinter before 6.0 has no option for the tab buttons' font.
+    if (!e.matches(PyExc_ValueError)) throw;
+    tabview = tk::make("CTkTabview", tab_frame, tab_options);
+    tabview.attr("_segmented_button").attr("configure")("font"_a = gui_font);
+  }
+  tabview.attr("pack")("fill"_a = "both", "expand"_a = true);
+  tab_new = tabview.attr("add")("Create");
+  tab_upd = tabview.attr("add")("Update");
+  tab_bld = tabview.attr("add")("Build");
+  for (nb::handle tab : {tab_new, tab_upd, tab_bld}) {
+    tab.attr("grid_propagate")(false);
+    tab.attr("configure")("width"_a = 400, "height"_a = 250);
+  }
+
+  build_log_panel();
+  build_create_tab();
+  build_update_tab();
+  build_build_tab();
+}
+
+void App::build_log_panel() {
+  log_title = tk::make("CTkFrame", log_frame, {{"corner_radius", nb::int_(6)}});
+  log_title.attr("pack")("fill"_a = "x", "padx"_a = 10, "pady"_a = nb::make_tuple(10, 0));
+  log_label = tk::make("CTkLabel", log_title, {{"text", str_of("Logging")}, {"font", gui_font}});
+  log_label.attr("pack")("side"_a = "left", "padx"_a = 10, "pady"_a = nb::make_tuple(10, 5));
+  log_open = tk::make("CTkButton", log_title,
+                      {{"text", str_of("Open Log Folder")},
+                       {"font", gui_font},
+                       {"command", command("open_logs", &App::open_logs)}});
+  log_open.attr("pack")("side"_a = "right", "padx"_a = 10, "pady"_a = 10);
+  log_text = tk::make("CTkTextbox", log_frame, {{"font", log_font}, {"state", tk::disabled()}});
+  log_text.attr("pack")("padx"_a = 10, "pady"_a = 5, "fill"_a = "both", "expand"_a = true);
+}
+
+namespace {
+
+// The widgets of the tabs, with the window's font and the label's image placement.
+struct TabBuilder {
+  nb::handle tab;
+  nb::handle font;
+
+  nb::object label(const char* text, const Cell& cell) const {
+    nb::object w = tk::make(
+        "CTkLabel", tab,
+        {{"text", str_of(text)}, {"font", nb::borrow(font)}, {"compound", str_of("left")}});
+    tk::grid(w, cell);
+    return w;
+  }
+  nb::object entry(int width, const Cell& cell) const {
+    tk::Options options = {{"font", nb::borrow(font)}};
+    if (width) options.emplace_back("width", nb::int_(width));
+    nb::object w = tk::make("CTkEntry", tab, options);
+    tk::grid(w, cell);
+    return w;
+  }
+  // A read-only entry showing `text`.
+  nb::object path_entry(const std::string& text, const Cell& cell) const {
+    nb::object w = entry(0, cell);
+    w.attr("insert")(0, str_of(text));
+    w.attr("configure")("state"_a = tk::readonly());
+    return w;
+  }
+  nb::object combo(nb::list values, int width, const Cell& cell) const {
+    nb::object w =
+        tk::make("CTkComboBox", tab,
+                 {{"values", values}, {"width", nb::int_(width)}, {"font", nb::borrow(font)}});
+    tk::grid(w, cell);
+    return w;
+  }
+  nb::object button(const char* text, nb::object command, int width, const Cell& cell) const {
+    tk::Options options = {
+        {"text", str_of(text)}, {"font", nb::borrow(font)}, {"command", command}};
+    if (width) options.emplace_back("width", nb::int_(width));
+    nb::object w = tk::make("CTkButton", tab, options);
+    tk::grid(w, cell);
+    return w;
+  }
+};
+
+}  // namespace
+
+void App::build_create_tab() {
+  const TabBuilder t{tab_new, gui_font};
+  create_folder_lbl = t.label("Folder", {.row = 0, .column = 0, .padx = 10, .pady = PAD_Y});
+  create_folder_inp =
+      t.entry(240, {.row = 0, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "ew"});
+  create_format_lbl = t.label("Format", {.row = 1, .column = 0, .padx = 10, .pady = PAD_Y});
+  create_format_opt = t.combo(values_of(OPT_FORMAT), 96,
+                              {.row = 1, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
+  tk::set_combo(create_format_opt, cfg_data.create_format);
+  create_images_lbl = t.label("Images", {.row = 2, .column = 0, .padx = 10, .pady = PAD_Y});
+  create_images_opt = t.combo(values_of(OPT_IMAGES), 96,
+                              {.row = 2, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
+  tk::set_combo(create_images_opt, "PNG");
+  tk::set_combo(create_images_opt, cfg_data.create_images);
+  create_folder_btn =
+      t.button("Generate Folder", command("generate_folder", &App::generate_folder), 0,
+               {.row = 4, .column = 0, .padx = 50, .pady = 20, .sticky = "ew", .columnspan = 2});
+}
+
+void App::build_update_tab() {
+  const TabBuilder t{tab_upd, gui_font};
+  tab_upd.attr("grid_columnconfigure")(1, "weight"_a = 1);
+  update_target_lbl =
+      t.label("Target", {.row = 0, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
+  update_target_pth =
+      t.path_entry(cfg_data.update_target,
+                   {.row = 0, .column = 1, .padx = {5, 5}, .pady = PAD_Y, .sticky = "ew"});
+  update_target_btn =
+      t.button("...", command("sel_update_file", &App::sel_update_file), 30,
+               {.row = 0, .column = 2, .padx = {5, 10}, .pady = PAD_Y, .sticky = "e"});
+  update_images_lbl = t.label("Images", {.row = 1, .column = 0, .padx = 10, .pady = PAD_Y});
+  update_images_opt = t.combo(values_of(OPT_CHANGE), 170,
+                              {.row = 1, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
+  tk::set_combo(update_images_opt, cfg_data.update_images);
+  update_format_lbl = t.label("Format", {.row = 2, .column = 0, .padx = 10, .pady = PAD_Y});
+  update_format_opt = t.combo(values_of(OPT_FORMAT), 96,
+                              {.row = 2, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
+  tk::set_combo(update_format_opt, cfg_data.update_format);
+  update_backup_lbl =
+      t.label("Backup", {.row = 3, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
+  update_backup_tog = tk::make("CTkSwitch", tab_upd, {{"text", str_of("")}, {"font", gui_font}});
+  tk::grid(update_backup_tog,
+           {.row = 3, .column = 1, .padx = {5, 10}, .pady = PAD_Y, .sticky = "w", .columnspan = 2});
+  if (cfg_data.update_backup) update_backup_tog.attr("select")();
+  update_check_btn =
+      t.button("Check", command("check", &App::check), 120,
+               {.row = 4, .column = 0, .padx = 50, .pady = 10, .sticky = "ew", .columnspan = 3});
+  update_button =
+      t.button("Update", command("update", &App::update), 120,
+               {.row = 5, .column = 0, .padx = 50, .pady = 1, .sticky = "ew", .columnspan = 3});
+}
+
+void App::build_build_tab() {
+  const TabBuilder t{tab_bld, gui_font};
+  tab_bld.attr("grid_columnconfigure")(1, "weight"_a = 1);
+  build_target_lbl =
+      t.label("Target", {.row = 0, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
+  build_target_pth =
+      t.path_entry(cfg_data.build_target,
+                   {.row = 0, .column = 1, .padx = {5, 5}, .pady = PAD_Y, .sticky = "ew"});
+  build_target_sel =
+      t.button("...", command("sel_build_src", &App::sel_build_src), 30,
+               {.row = 0, .column = 2, .padx = {5, 10}, .pady = PAD_Y, .sticky = "e"});
+  build_output_lbl =
+      t.label("Output", {.row = 1, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
+  build_output_pth =
+      t.path_entry(cfg_data.build_output,
+                   {.row = 1, .column = 1, .padx = {5, 5}, .pady = PAD_Y, .sticky = "ew"});
+  build_output_sel =
+      t.button("...", command("sel_build_dst", &App::sel_build_dst), 30,
+               {.row = 1, .column = 2, .padx = {5, 10}, .pady = PAD_Y, .sticky = "e"});
+  build_button =
+      t.button("Build Target Folder", command("build", &App::build), 0,
+               {.row = 2, .column = 0, .padx = 50, .pady = 20, .sticky = "ew", .columnspan = 3});
+}
+
+bool App::load_data(const std::string& p_path) {
+  if (p_path.empty()) return false;
+  if (!path_exists(p_path)) {
+    info("Unable to locate data file: " + p_path);
+    return false;
+  }
+  std::optional<Value> loaded = dat_load(p_path);
+  if (!loaded || loaded->is_none() || (loaded->is_map() && loaded->as_map().empty()))
+    return false;  // the loader has logged why
+  if (!data_is_valid(*loaded)) {
+    info("Data format invalid for file: " + p_path);
+    return false;
+  }
+  data = std::move(*loaded);
+  append_log("Successfully loaded language data.");
+  return true;
+}
+
+void App::locate_data(const std::string& first_file) {
+  if (!first_file.empty() && load_data(first_file)) return;
+  if (utils.is_script()) {
+    if (!load_data("Data/lang.dat")) utils.crash("Failed to load language data.");
+    return;
+  }
+  const std::string local_file = normpath(path_join(root_dir, "Translator.dat"));
+  const std::string saved_file = cfg_data.language_file;
+  if (load_data(local_file) || load_data(saved_file)) return;
+
+  const std::string chosen_file = normpath(
+      tk::ask_open_file(root, "Locate game's lang.dat file.", root_dir, {{"DAT files", "*.dat"}}));
+  if (load_data(chosen_file)) {
+    cfg_data.language_file = chosen_file;
+    return;
+  }
+  report_error("Failed to locate a valid language data file.", this);
+  end_process(1);
+}
+
+void App::end_process(int p_code) {
+  utils.console.flush();
+  std::fflush(nullptr);
+  std::_Exit(p_code);
+}
+
+void App::on_close() {
+  cfg_data.create_format = tk::text(create_format_opt);
+  cfg_data.create_images = tk::text(create_images_opt);
+  cfg_data.update_target = tk::text(update_target_pth);
+  cfg_data.update_format = tk::text(update_format_opt);
+  cfg_data.update_images = tk::text(update_images_opt);
+  cfg_data.update_backup = update_backup_tog.attr("get")().equal(nb::int_(1));
+  cfg_data.build_target = tk::text(build_target_pth);
+  cfg_data.build_output = tk::text(build_output_pth);
+  dat_save(cfg_file, config_map(cfg_data));
+  close_root();
+}
+
+nb::object App::command(const char* name, void (App::*method)()) {
+  return commands_.make(name, [this, method] { (this->*method)(); });
+}
+
+void App::close_root() {
+  if (!commands_.alive()) return;
+  commands_.retire();
+  if (root.is_valid()) tk::destroy_root(root);
+}
+
+int run_main(const std::vector<std::string>& argv) {
+  if (argv.size() > 1 || (argv.size() == 1 && (argv[0] == "-h" || argv[0] == "--help"))) {
+    nb::print(
+        "usage: verbix [LANG_DAT]\n"
+        "Opens the translation tool; LANG_DAT is a language data file to load first.");
+    return argv.size() > 1 ? 2 : 0;
+  }
+  try {
+    App app(argv.empty() ? std::string() : argv[0]);
+    app.root.attr("mainloop")();
+  } catch (const NoDisplay& e) {
+    nb::module_::import_("sys").attr("stderr").attr("write")(
+        str_of(std::string("verbix: cannot open the window, no display: ") + e.what() + "\n"));
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace verbix::py

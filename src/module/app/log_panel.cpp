@@ -1,0 +1,95 @@
+// The window's small services: the log panel, the input block, the read-only entries, the
+// file and folder choosers and the two message boxes. The panel and the boxes make Tk redraw
+// at once, because the commands that call them keep the event loop busy.
+#include <nanobind/stl/string.h>
+
+#include "app/app_window.h"
+#include "utils/file_helpers.h"
+#include "utils/log_service.h"
+#include "utils/paths.h"
+
+namespace verbix::py {
+namespace {
+
+using namespace nb::literals;
+
+// The toolkit's event kinds that the input block swallows; the last two are X11's wheel.
+constexpr const char* kInputEvents[] = {
+    "<Key>",           "<KeyPress>",   "<KeyRelease>", "<Button>",   "<ButtonPress>",
+    "<ButtonRelease>", "<MouseWheel>", "<Button-4>",   "<Button-5>",
+};
+
+constexpr const char* kDialogueFileType = "Dialogue File";
+constexpr const char* kDialoguePatterns = "*.csv;*.txt";
+
+nb::str str_of(std::string_view text) { return nb::str(text.data(), text.size()); }
+
+}  // namespace
+
+void App::append_log(std::string_view p_msg) {
+  utils.info(p_msg);
+  if (!is_open()) return;
+  log_text.attr("configure")("state"_a = tk::normal());
+  log_text.attr("insert")("end", str_of(std::string(p_msg) + "\n"));
+  log_text.attr("see")("end");
+  log_text.attr("configure")("state"_a = tk::disabled());
+  tk::process_idle(root);
+}
+
+void App::clear_log() {
+  if (!is_open()) return;
+  log_text.attr("configure")("state"_a = tk::normal());
+  log_text.attr("delete")("1.0", "end");
+  log_text.attr("see")("end");
+  log_text.attr("configure")("state"_a = tk::disabled());
+  tk::process_idle(root);
+}
+
+void App::save_log() { utils.log_flush(); }
+
+void App::open_logs() {
+  ensure_dir(utils.LOG_PATH);
+  open_dir(utils.LOG_PATH, utils.current_log);
+}
+
+void App::input_disable() {
+  for (const char* kind : kInputEvents) root.attr("bind_all")(kind, commands_.breaker());
+}
+
+void App::input_enable() {
+  for (const char* kind : kInputEvents) root.attr("unbind_all")(kind);
+}
+
+void App::set_lbl(nb::handle p_label, std::string_view p_text) {
+  p_label.attr("configure")("state"_a = tk::normal());
+  p_label.attr("delete")(0, "end");
+  p_label.attr("insert")(0, str_of(p_text));
+  p_label.attr("configure")("state"_a = tk::readonly());
+}
+
+std::string App::sel_file(std::string_view p_path, std::string_view p_title) {
+  const std::string chosen =
+      tk::ask_open_file(root, p_title, p_path, {{kDialogueFileType, kDialoguePatterns}});
+  const std::string path = full_path(chosen);
+  return is_regular_file(path) ? path : std::string();
+}
+
+std::string App::sel_dir(std::string_view p_path, std::string_view p_title) {
+  const std::string path = normpath(tk::ask_directory(root, p_title, p_path));
+  return path == "." ? std::string() : path;
+}
+
+// A closed window shows no boxes; its questions are answered No.
+void App::popup_error(std::string_view p_msg, std::string_view p_title) {
+  if (!is_open()) return;
+  tk::process_idle(root);
+  tk::show_error(root, p_title, p_msg);
+}
+
+bool App::popup_yes_no(std::string_view p_msg, std::string_view p_title) {
+  if (!is_open()) return false;
+  tk::process_idle(root);
+  return tk::ask_yes_no(root, p_title, p_msg);
+}
+
+}  // namespace verbix::py
