@@ -174,6 +174,7 @@ void bind_utils(nb::module_& m) {
   bind_log(cls);
   bind_location(cls);
   bind_files(cls);
+  bind_data(m, cls);
   bind_bootstrap(cls);
   m.attr("utils") = nb::cast(&utils, nb::rv_policy::reference);
 

@@ -8,6 +8,10 @@
 
 #include "utils/dependency_host.h"
 
+namespace verbix {
+class import_utils;
+}  // namespace verbix
+
 namespace verbix::py {
 
 namespace nb = nanobind;
@@ -20,6 +24,10 @@ DependencyHost& python_dependency_host();
 
 // `verbix.utils` (the utilities object) and the module-level `info` and `error`.
 void bind_utils(nb::module_& m);
+
+// The language data functions and constant lists, and the container and encoder
+// operations of `verbix.utils`.
+void bind_data(nb::module_& m, nb::class_<import_utils>& utils_cls);
 
 // The TXT form and the comparison: `sort_values`, `dat_2_txt`, `txt_2_dat`, `data_hash`,
 // `data_compare`, `hash_path`.
