@@ -386,11 +386,14 @@ void App::close_root() {
 }
 
 int run_main(const std::vector<std::string>& argv) {
-  if (argv.size() > 1 || (argv.size() == 1 && (argv[0] == "-h" || argv[0] == "--help"))) {
-    nb::print(
-        "usage: verbix [LANG_DAT]\n"
-        "Opens the translation tool; LANG_DAT is a language data file to load first.");
-    return argv.size() > 1 ? 2 : 0;
+  const bool help = argv.size() == 1 && (argv[0] == "-h" || argv[0] == "--help");
+  if (help || argv.size() > 1) {
+    nb::module_::import_("sys")
+        .attr(help ? "stdout" : "stderr")
+        .attr("write")(
+            "usage: verbix [LANG_DAT]\nOpens the translation tool; LANG_DAT is a "
+            "language data file to load first.\n");
+    return help ? 0 : 2;
   }
   try {
     App app(argv.empty() ? std::string() : argv[0]);
