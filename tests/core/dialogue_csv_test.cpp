@@ -392,6 +392,17 @@ TEST(Csv2Dat, DialogueAfterChoicesUnderThePreviousIdIsANewBlock) {
   EXPECT_EQ(r.meta["c1"], Value(List{pair(3, "one"), pair(5, "two")}));
 }
 
+TEST(Csv2Dat, KeysNamedFormatLeaveTheFormatEntryAlone) {
+  const DialogueRead r = csv_2_dat({{"Labels", "English", "Translation"},
+                                    {"format", "%d/%m", ""},
+                                    {"Section", "a.json"},
+                                    {"ID", "Source", "English", "Translation"},
+                                    {"format", "X", "x", ""}});
+  EXPECT_EQ(r.meta["format"], Value("CSV"));
+  EXPECT_EQ(r.data["sys_lbls"], Value(Map{{"format", "%d/%m"}}));
+  EXPECT_EQ(r.data["text_lut"], Value(Map{{"format", lines({"x"})}}));
+}
+
 TEST(Csv2Dat, RepeatedSectionKeyReplacesTheEarlierSection) {
   const DialogueRead r = csv_2_dat({{"Section", "a.json"},
                                     {"ID", "Source", "English", "Translation"},

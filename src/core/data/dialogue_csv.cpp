@@ -17,6 +17,7 @@ namespace {
 constexpr std::string_view kChoices = "[CHOICES]";
 constexpr std::string_view kNarrator = "Narrator";
 constexpr std::string_view kMissing = "*MISSING*";
+constexpr std::string_view kFormat = "format";
 
 // ---------------------------------------------------------------------------------------
 // Reading the records: the record's own keys are there (the record is valid), but the
@@ -111,7 +112,7 @@ class CsvReader {
   explicit CsvReader(Window* app)
       : app_(app),
         dat_(data_new()),
-        csv_(Map{{"format", "CSV"}}),
+        csv_(Map{{kFormat, "CSV"}}),
         meta_(csv_.as_map()),
         sys_lbls_(dat_["sys_lbls"].as_map()),
         sys_menu_(dat_["sys_menu"].as_map()),
@@ -138,13 +139,22 @@ class CsvReader {
   }
   // Records the open block's pair: its first row and its lines.
   void close_block() {
-    Value& pairs = meta_[block_cid_];
-    if (!pairs.is_list()) {
-      // A key that is not a content id yet, or "format" (whose text is kept no longer).
-      if (!pairs.is_none()) retired_.push_back(std::move(pairs));
-      pairs = Value::list();
-    }
+    Value& pairs = meta_slot(block_cid_);
+    if (!pairs.is_list()) pairs = Value::list();
     pairs.as_list().push_back(pair(block_num_, joined(*txt_)));
+  }
+  // The DialogueMeta entry of `key`, none when new. The entry "format" names the form and
+  // stays so: a key of that name gets an entry that is not kept.
+  Value& meta_slot(const std::string& key) {
+    if (key == kFormat) {
+      unkept_ = Value();
+      return unkept_;
+    }
+    return meta_[key];
+  }
+  // Sets the DialogueMeta entry of `key` to the one pair [row, text].
+  void meta_pair(const std::string& key, const std::string& text) {
+    meta_slot(key) = Value(List{pair(num_, text)});
   }
   // A row of a dialogue section or of the descriptions; the failure pair when it is faulty.
   std::optional<DialogueRead> dialogue_row(const CsvRow& row);
@@ -162,6 +172,7 @@ class CsvReader {
   Value loose_ = Value::list();  // entries read before any "Section" row go here
   Value first_txt_ = Value::list();
   std::vector<Value> retired_;
+  Value unkept_;
 
   std::size_t num_ = 0;
   std::string blk_;
@@ -201,7 +212,7 @@ std::optional<DialogueRead> CsvReader::dialogue_row(const CsvRow& row) {
       opt_ = true;
       txt_->push_back(Value(cuid));
       put(text_lut_, cuid, Value(List{Value(text)}));
-      put(meta_, cuid, Value(List{pair(num_, text)}));
+      meta_pair(cuid, text);
       return {};
     }
   }
@@ -275,7 +286,7 @@ DialogueRead CsvReader::read(const CsvTable& rows) {
       const std::string& given = labels ? row[2] : row[1];
       const std::string& value = is_blank(given) ? (labels ? row[1] : row[0]) : given;
       (labels ? sys_lbls_ : sys_menu_).set(row[0], Value(value));
-      put(meta_, row[0], Value(List{pair(num_, value)}));
+      meta_pair(row[0], value);
     } else if (blk_ == "ITEMS" || blk_ == "SPEAKERS") {
       const bool items = blk_ == "ITEMS";
       if (is_blank(row[0])) return fail("CSV [ITEMS] no ID column data: ", row);
@@ -284,7 +295,7 @@ DialogueRead CsvReader::read(const CsvTable& rows) {
       if (items && is_blank(row[1])) return fail("CSV [ITEMS] no English column data: ", row);
       const std::string& value = is_blank(row[2]) ? row[1] : row[2];
       (items ? item_lut_ : actr_lut_).set(row[0], Value(value));
-      put(meta_, row[0], Value(List{pair(num_, value)}));
+      meta_pair(row[0], value);
       if (!items) spkr2cuid_[value] = row[0];
     } else if (auto failed = dialogue_row(row)) {
       return std::move(*failed);
