@@ -49,6 +49,7 @@ def test_first_start_makes_the_tool_folder_and_shows_the_defaults(place, game, o
 
     assert shown(app) == {k: v for k, v in DEFAULTS.items() if k != "language_file"}
     assert app.cfg_data == DEFAULTS
+    assert app.data == rec
     assert app.title() == "Translation Tool  [Version " + rec["ver_hash"] + "]"
     assert list(verbix.SECTIONS) == sections_before + list(rec["sections"])
     assert panel(app) == "Successfully loaded language data.\n"

@@ -6,6 +6,7 @@
 
 #include "app/app_window.h"
 #include "app/vossel_ico.inc"
+#include "py_value.h"
 #include "utils/log_service.h"
 
 namespace verbix::py {
@@ -169,6 +170,7 @@ void bind_app(nb::module_& m) {
       .def_ro("ico_file", &App::ico_file)
       .def_ro("cfg_file", &App::cfg_file)
       .def_prop_ro("cfg_data", [](App& a) { return config_dict(a.cfg_data); })
+      .def_prop_ro("data", [](App& a) { return to_python(a.data); })
       .def_prop_ro("is_open", &App::is_open);
   bind_widgets(cls);
   bind_methods(cls);
