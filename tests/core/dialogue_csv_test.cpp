@@ -392,6 +392,21 @@ TEST(Csv2Dat, DialogueAfterChoicesUnderThePreviousIdIsANewBlock) {
   EXPECT_EQ(r.meta["c1"], Value(List{pair(3, "one"), pair(5, "two")}));
 }
 
+TEST(Csv2Dat, HeadersAndChoiceSourcesAreMatchedAsPythonUpperCases) {
+  // "ſ" upper-cases to "S" and "ı" to "I"; a header's first cell is not trimmed, a choice
+  // source is (U+3000 included).
+  const DialogueRead r = csv_2_dat({{"\u017fection", "a.json"},
+                                    {"ID", "Source", "English", "Translation"},
+                                    {"o1", "cho\u0131ce(1)", "Yes", ""},
+                                    {"o2", "CHOICE(2)\u3000", "No", ""},
+                                    {"c1", "CHOICE(2)x", "Hm.", ""},
+                                    {"Labels\u00a0", "not", "a header", ""}});
+  ASSERT_FALSE(r.failed());
+  EXPECT_EQ(r.data["sections"]["a.json"],
+            Value(List{entry("[CHOICES]", lines({"o1", "o2"})), entry("", lines({"c1"})),
+                       entry("", lines({"Labels\u00a0"}))}));
+}
+
 TEST(Csv2Dat, KeysNamedFormatLeaveTheFormatEntryAlone) {
   const DialogueRead r = csv_2_dat({{"Labels", "English", "Translation"},
                                     {"format", "%d/%m", ""},

@@ -1,5 +1,6 @@
 #include "data/dialogue_csv.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -18,6 +19,11 @@ constexpr std::string_view kChoices = "[CHOICES]";
 constexpr std::string_view kNarrator = "Narrator";
 constexpr std::string_view kMissing = "*MISSING*";
 constexpr std::string_view kFormat = "format";
+constexpr std::size_t kLongestKey = [] {
+  std::size_t n = 0;
+  for (const auto& block : CSV_BLOCKS) n = std::max(n, block.first.size());
+  return n;
+}();
 
 // ---------------------------------------------------------------------------------------
 // Reading the records: the record's own keys are there (the record is valid), but the
@@ -79,6 +85,11 @@ bool is_blank(std::string_view s) {
 // The n of a choice row's source cell, which reads "CHOICE(n)" once trimmed and
 // upper-cased; nothing for any other source (a speaker called "Choice Maker" included).
 std::optional<std::size_t> choice_number(std::string_view source) {
+  // Most sources are names: unless the last character before trailing ASCII white space
+  // is ")" or beyond ASCII (a Unicode blank, say), the source cannot read CHOICE(n).
+  const auto last = source.find_last_not_of(" \t\n\v\f\r\x1c\x1d\x1e\x1f");
+  if (last == std::string_view::npos) return {};
+  if (source[last] != ')' && static_cast<unsigned char>(source[last]) < 0x80) return {};
   const std::string s = py_upper(py_strip(source));
   constexpr std::string_view head = "CHOICE(";
   if (s.size() < head.size() + 2 || !s.starts_with(head) || s.back() != ')') return {};
@@ -88,6 +99,24 @@ std::optional<std::size_t> choice_number(std::string_view source) {
     n = n * 10 + static_cast<std::size_t>(s[i] - '0');
   }
   return n;
+}
+
+// The block key that a first cell names (the cell upper-cased, when that is a key of
+// CSV_BLOCKS), or nothing. ASCII cells, nearly all of them, are upper-cased in place.
+std::optional<std::string> block_key(std::string_view first) {
+  std::string key;
+  bool ascii = true;
+  for (const char c : first) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) {
+    if (first.size() > kLongestKey) return {};
+    key.assign(first);
+    for (char& c : key)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  } else {
+    key = py_upper(first);
+  }
+  if (!csv_block_cells(key)) return {};
+  return key;
 }
 
 Value pair(std::size_t num, std::string text) {
@@ -248,9 +277,9 @@ DialogueRead CsvReader::read(const CsvTable& rows) {
       for (const auto& c : row) any = any || !c.empty();
       if (!any) continue;
     } else {
-      std::string next = py_upper(row[0]);
-      if (new_block(next, blk_, row)) {
-        blk_ = std::move(next);
+      auto next = block_key(row[0]);
+      if (next && new_block(*next, blk_, row)) {
+        blk_ = std::move(*next);
         if (blk_ == "SECTION") {
           if (row.size() < 2 || is_blank(row[1]))
             return fail("CSV [SECTION] no section key: ", row);
