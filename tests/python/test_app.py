@@ -5,7 +5,6 @@ the guard that keeps errors of commands out of Tk's callback loop."""
 import base64
 import os
 import sys
-import textwrap
 import zlib
 from pathlib import Path
 
@@ -56,6 +55,21 @@ def test_first_start_makes_the_tool_folder_and_shows_the_defaults(place, game, o
     log = Path(verbix.utils.current_log)
     assert log.parent == place.tool_dir / "logs" and log.name.startswith("log_")
     assert "Successfully loaded language data." in log.read_text(encoding="utf-8").splitlines()
+
+
+@pytest.mark.parametrize("xdg", [True, False], ids=["XDG_CONFIG_HOME", "home"])
+def test_without_appdata_the_tool_folder_goes_to_the_configuration_folder(
+        place, game, open_app, monkeypatch, tmp_path, xdg):
+    monkeypatch.delenv("APPDATA")
+    monkeypatch.setenv("HOME", str(tmp_path / "home"))
+    if xdg:
+        monkeypatch.setenv("XDG_CONFIG_HOME", str(tmp_path / "xdg"))
+    else:
+        monkeypatch.delenv("XDG_CONFIG_HOME", raising=False)
+    app = open_app(game[0])
+    base = tmp_path / "xdg" if xdg else tmp_path / "home" / ".config"
+    assert app.cfg_file == str(base.joinpath(*TOOL_PARTS, "tool.cfg"))
+    assert (base.joinpath(*TOOL_PARTS) / "tool.ico").is_file()
 
 
 def test_start_removes_the_files_of_the_earlier_layout(place, game, open_app):
