@@ -146,6 +146,45 @@ struct Fill {
   bool owned;    // no other value shares the payload: its strings may be moved out
 };
 
+// Python str objects of short texts, reused while the same texts come again (the keys of
+// every section entry, speaker ids): one object instead of thousands, and its hash is
+// computed once for all the dicts it goes into. Equal texts are interchangeable, as
+// CPython's own unpickler shares the ones its pickler memoized.
+class ShortTexts {
+ public:
+  ShortTexts() : slots_(kSlots) {}
+  ~ShortTexts() {
+    for (Slot& s : slots_) Py_XDECREF(s.obj);
+  }
+  ShortTexts(const ShortTexts&) = delete;
+  ShortTexts& operator=(const ShortTexts&) = delete;
+
+  // A new reference to a str of the UTF-8 text; null with a Python error on failure.
+  PyObject* get(std::string_view text) {
+    if (text.size() > kLongest) return new_str(text);
+    Slot& slot = slots_[std::hash<std::string_view>{}(text) & (kSlots - 1)];
+    if (slot.obj && slot.text == text) return Py_NewRef(slot.obj);
+    PyObject* obj = new_str(text);
+    if (!obj) return nullptr;
+    Py_XDECREF(slot.obj);
+    slot.obj = Py_NewRef(obj);
+    slot.text.assign(text);
+    return obj;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 4096;
+  static constexpr std::size_t kLongest = 15;  // kept without allocating
+  struct Slot {
+    std::string text;
+    PyObject* obj = nullptr;
+  };
+  static PyObject* new_str(std::string_view text) {
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+  }
+  std::vector<Slot> slots_;
+};
+
 class ToPython {
  public:
   nb::object run(Value& root) {
@@ -160,8 +199,7 @@ class ToPython {
       } else {
         MapBox* box = TreeAccess::map_box(*fill.from);
         for (auto& [key, value] : box->map) {
-          nb::object k = nb::steal(
-              PyUnicode_FromStringAndSize(key.data(), static_cast<Py_ssize_t>(key.size())));
+          nb::object k = nb::steal(texts_.get(key));
           if (!k.is_valid()) throw nb::python_error();
           nb::object v = nb::steal(make(value, fill.owned));
           if (PyDict_SetItem(fill.to, k.ptr(), v.ptr()) < 0) throw nb::python_error();
@@ -195,11 +233,11 @@ class ToPython {
         // Moved out when this tree alone holds it, freeing the tree as Python fills.
         std::string taken;
         std::string_view s = v.is_text() ? std::string_view(v.as_text()) : v.as_bytes();
-        if (owned) {
+        if (owned && s.size() > 15) {
           taken = TreeAccess::take_string(v);
           s = taken;
         }
-        out = text ? PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()))
+        out = text ? texts_.get(s)
                    : PyBytes_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
         break;
       }
@@ -223,6 +261,7 @@ class ToPython {
 
   std::vector<Fill> work_;
   std::unordered_map<const void*, PyObject*> shared_;  // borrowed: held by the result
+  ShortTexts texts_;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -50,6 +51,8 @@ constexpr const char* kTooBig = "int beyond 64 bits in pickle data";
 enum class Callable : std::uint8_t { None, CodecsEncode, ByteArray, Bytes };
 
 struct Slot {
+  Slot() = default;
+  explicit Slot(Value&& v, Callable f = Callable::None) noexcept : value(std::move(v)), fn(f) {}
   Value value;
   Callable fn = Callable::None;
 };
@@ -200,8 +203,8 @@ class MemoTable {
 
 class Reader {
  public:
-  explicit Reader(ByteSource& source) : source_(source), buf_(kBufSize, '\0') {
-    p_ = end_ = buf_.data();
+  explicit Reader(ByteSource& source) : source_(source), buf_(new char[kBufSize]) {
+    p_ = end_ = buf_.get();
   }
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;
@@ -274,9 +277,9 @@ class Reader {
     if (++made_ > kMaxValues)
       fail("pickle data holds more than " + std::to_string(kMaxValues) + " values");
   }
-  void push(Value v) {
+  void push(Value&& v) {
     count_value();
-    stack_.push_back(Slot{std::move(v)});
+    stack_.emplace_back(std::move(v));
   }
   void push_text(std::string s) {
     check_utf8(s);
@@ -301,7 +304,7 @@ class Reader {
   [[noreturn]] void unsupported(std::uint8_t code);
 
   ByteSource& source_;
-  std::string buf_;
+  std::unique_ptr<char[]> buf_;  // read-ahead, kBufSize bytes
   char* p_;
   char* end_;
   std::uint64_t total_in_ = 0;
@@ -318,12 +321,12 @@ class Reader {
 
 void Reader::refill(std::size_t n) {
   const std::size_t have = static_cast<std::size_t>(end_ - p_);
-  std::memmove(buf_.data(), p_, have);
-  p_ = buf_.data();
+  std::memmove(buf_.get(), p_, have);
+  p_ = buf_.get();
   end_ = p_ + have;
   while (static_cast<std::size_t>(end_ - p_) < n) {
     const std::size_t got =
-        source_.read(end_, static_cast<std::size_t>(buf_.data() + buf_.size() - end_));
+        source_.read(end_, static_cast<std::size_t>(buf_.get() + kBufSize - end_));
     if (got == 0) fail(total_in_ == 0 ? "Ran out of input" : kTruncated);
     end_ += got;
     total_in_ += got;
@@ -331,8 +334,8 @@ void Reader::refill(std::size_t n) {
 }
 
 bool Reader::fetch() {
-  p_ = end_ = buf_.data();
-  const std::size_t got = source_.read(p_, buf_.size());
+  p_ = end_ = buf_.get();
+  const std::size_t got = source_.read(p_, kBufSize);
   end_ += got;
   total_in_ += got;
   return got > 0;
@@ -451,7 +454,9 @@ Value Reader::list_from(std::size_t first) {
 void Reader::append_items(std::size_t target, std::size_t first) {
   if (stack_[target].fn != Callable::None) fail("APPEND to a global");
   ListBox& box = building_list(stack_[target].value);
-  box.items.reserve(box.items.size() + (stack_.size() - first));
+  // Geometric, as protocols 0 and 1 append one item at a time.
+  const std::size_t need = box.items.size() + (stack_.size() - first);
+  if (need > box.items.capacity()) box.items.reserve(std::max(need, 2 * box.items.capacity()));
   for (std::size_t i = first; i < stack_.size(); ++i) {
     Value item = data_of(std::move(stack_[i]));
     add_child(box, item);
@@ -539,35 +544,31 @@ void Reader::memo_get(std::uint64_t index) {
   using Tag = MemoSlot::Tag;
   switch (slot->tag) {
     case Tag::None:
-      stack_.push_back(Slot{Value()});
+      stack_.emplace_back(Value());
       break;
     case Tag::Bool:
-      stack_.push_back(Slot{Value(slot->b)});
+      stack_.emplace_back(Value(slot->b));
       break;
     case Tag::Int:
-      stack_.push_back(Slot{Value(slot->i)});
+      stack_.emplace_back(Value(slot->i));
       break;
     case Tag::Float:
-      stack_.push_back(Slot{Value(slot->f)});
+      stack_.emplace_back(Value(slot->f));
       break;
     case Tag::Text:
     case Tag::Bytes: {
-      std::string s;
-      if (slot->near_len != 0xFF) {
-        s.assign(slot->near, slot->near_len);
-      } else {
-        charge(slot->far.size);
-        s.assign(slot->far.data, slot->far.size);
-      }
-      stack_.push_back(
-          Slot{slot->tag == Tag::Text ? Value(std::move(s)) : Value::bytes(std::move(s))});
+      if (slot->near_len == 0xFF) charge(slot->far.size);
+      std::string s = slot->near_len != 0xFF ? std::string(slot->near, slot->near_len)
+                                             : std::string(slot->far.data, slot->far.size);
+      stack_.emplace_back(slot->tag == Tag::Text ? Value(std::move(s))
+                                                 : Value::bytes(std::move(s)));
       break;
     }
     case Tag::Box:
-      stack_.push_back(Slot{TreeAccess::share(slot->box)});
+      stack_.emplace_back(TreeAccess::share(slot->box));
       break;
     case Tag::Global:
-      stack_.push_back(Slot{Value(), slot->fn});
+      stack_.emplace_back(Value(), slot->fn);
       break;
   }
 }

@@ -8,7 +8,9 @@
 // on its own stack (no native recursion), keeps values that the stream refers to more than
 // once shared instead of copying them, and stops with a DataError on anything outside its
 // bounds: integers beyond 64 bits, nesting deeper than kMaxNesting, more than kMaxValues
-// values, texts that are not UTF-8, dict keys that are not texts.
+// values built or a tree that would hold more once its shared parts were counted each time
+// they are referred to (a memo bomb), copies beyond the input's size, texts that are not
+// UTF-8, dict keys that are not texts.
 #pragma once
 
 #include <cstddef>
@@ -24,8 +26,10 @@ namespace verbix {
 // deeper data itself (its pickler stops at its recursion limit of 1000).
 inline constexpr std::size_t kMaxNesting = 1000;
 
-// Values that one stream may build: ten times the largest language data, so that a small
-// file cannot make the reader allocate without end.
+// Values that one stream may build, and the size its tree may have with shared parts
+// counted as often as they are referred to: ten times the largest language data, so that a
+// small file can neither make the reader allocate without end nor hand on a tree that
+// expands to gigabytes when it is written out as text.
 inline constexpr std::size_t kMaxValues = std::size_t{1} << 25;
 
 // The value of the pickle stream that `source` yields. Reading stops at the stream's STOP;

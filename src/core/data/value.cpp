@@ -71,18 +71,27 @@ Value::Value(Map map) : data_(MapRef(new MapBox(std::move(map)))) {}
 Value Value::list() { return Value(List{}); }
 Value Value::map() { return Value(Map{}); }
 
+// `other` may live inside this value's payload: it is copied or moved out before the
+// payload goes. Without a payload of lists or maps here, it cannot.
 Value& Value::operator=(const Value& other) {
-  if (this != &other) {
-    Value copy(other);  // first: `other` may live inside this value's payload
-    std::swap(data_, copy.data_);
+  if (this == &other) return *this;
+  if (!is_list() && !is_map()) {
+    data_ = other.data_;
+  } else {
+    Value copy(other);
+    data_ = std::move(copy.data_);
   }
   return *this;
 }
 
 Value& Value::operator=(Value&& other) noexcept {
-  if (this != &other) {
+  if (this == &other) return *this;
+  if (!is_list() && !is_map()) {
+    data_ = std::move(other.data_);
+    other.data_ = std::monostate{};
+  } else {
     Value taken(std::move(other));
-    std::swap(data_, taken.data_);
+    data_ = std::move(taken.data_);
   }
   return *this;
 }
@@ -310,7 +319,7 @@ void Map::rebuild_index(std::size_t expected) {
   }
 }
 
-void Map::append(std::string key, Value value, std::uint32_t tag) {
+void Map::append(std::string&& key, Value&& value, std::uint32_t tag) {
   if (entries_.size() >= 0xFFFFFFF0u) throw std::length_error("map too large");
   const std::size_t i = entries_.size();
   entries_.emplace_back(std::move(key), std::move(value));

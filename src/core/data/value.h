@@ -181,7 +181,8 @@ std::ostream& operator<<(std::ostream& os, const Value& v);
 // `for (auto& [key, value] : map)`.
 class MapEntry {
  public:
-  MapEntry(std::string key, Value value) : key_(std::move(key)), value(std::move(value)) {}
+  MapEntry(std::string&& key, Value&& value) noexcept
+      : key_(std::move(key)), value(std::move(value)) {}
   const std::string& key() const noexcept { return key_; }
 
   template <std::size_t I>
@@ -226,8 +227,9 @@ class Map {
 
     Iter() = default;
     Iter(MapPtr map, std::size_t i) : map_(map), i_(i) { skip(); }
+    // A const_iterator from an iterator.
     template <bool C = Const>
-    requires(!C) operator Iter<true>() const { return Iter<true>(map_, i_); }
+    requires C Iter(const Iter<false>& o) : map_(o.map_), i_(o.i_) {}
 
     reference operator*() const { return map_->entries_[i_]; }
     pointer operator->() const { return &map_->entries_[i_]; }
@@ -247,6 +249,7 @@ class Map {
     void skip() {
       while (i_ < map_->entries_.size() && map_->is_dead(i_)) ++i_;
     }
+    friend class Iter<!Const>;
     MapPtr map_ = nullptr;
     std::size_t i_ = 0;
   };
@@ -305,7 +308,7 @@ class Map {
   std::size_t dead_count() const { return index_ ? index_->dead_count : 0; }
   // Position of the key in entries_, or npos.
   std::size_t locate(std::string_view key, std::uint32_t tag) const;
-  void append(std::string key, Value value, std::uint32_t tag);
+  void append(std::string&& key, Value&& value, std::uint32_t tag);
   void rebuild_index(std::size_t expected);
   void insert_slot(std::size_t entry, std::uint64_t tag);
   void compact();

@@ -21,7 +21,7 @@ inline constexpr int kZlibLevel = 6;
 
 // The most bytes one stream may decompress to. A larger output is refused rather than
 // allocated: no language data comes near it, a decompression bomb does.
-inline constexpr std::size_t kMaxInflated = std::size_t{2} << 30;
+inline constexpr std::size_t kMaxInflated = std::size_t{1} << 30;
 
 // The zlib stream of `data`. Throws std::bad_alloc when memory runs out.
 std::string zlib_compress(std::string_view data, int level = kZlibLevel);
