@@ -11,6 +11,10 @@
 // Equality follows Python's `==`: maps compare as key sets with equal values (order is not
 // compared), lists element by element, and booleans, integers and floats by numeric value.
 // Destroying or comparing a tree of any depth uses a bounded amount of native stack.
+//
+// Map keys are texts only (the pickle reader refuses a dict with keys of another kind, and
+// the Python conversion raises TypeError). Copies sharing a payload may be used from
+// different threads (the counts are atomic); one value from one thread at a time.
 #pragma once
 
 #include <atomic>
