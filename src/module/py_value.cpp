@@ -140,8 +140,11 @@ Value from_python(nb::handle root) {
 
 namespace {
 
+// A Python list or dict to fill from a list or map of the tree. The task holds the tree's
+// list or map, taken out of its parent when nothing else shares that, so that each part of
+// the tree is freed as soon as its Python form is filled.
 struct Fill {
-  Value* from;
+  Value from;
   PyObject* to;  // a new, empty list (of the right length) or dict; owned by its parent
   bool owned;    // no other value shares the payload: its strings may be moved out
 };
@@ -190,14 +193,14 @@ class ToPython {
   nb::object run(Value& root) {
     nb::object result = nb::steal(make(root, true));
     while (!work_.empty()) {
-      const Fill fill = work_.back();
+      const Fill fill = std::move(work_.back());
       work_.pop_back();
-      if (fill.from->is_list()) {
-        ListBox* box = TreeAccess::list_box(*fill.from);
+      if (fill.from.is_list()) {
+        ListBox* box = TreeAccess::list_box(fill.from);
         Py_ssize_t i = 0;
         for (Value& item : box->items) PyList_SetItem(fill.to, i++, make(item, fill.owned));
       } else {
-        MapBox* box = TreeAccess::map_box(*fill.from);
+        MapBox* box = TreeAccess::map_box(fill.from);
         for (auto& [key, value] : box->map) {
           nb::object k = nb::steal(texts_.get(key));
           if (!k.is_valid()) throw nb::python_error();
@@ -250,8 +253,9 @@ class ToPython {
         }
         out = v.is_list() ? PyList_New(static_cast<Py_ssize_t>(v.size())) : PyDict_New();
         if (!out) throw nb::python_error();
+        // The payload's address stays unique while the conversion runs: it allocates none.
         if (shared) shared_.emplace(payload, out);
-        work_.push_back({&v, out, owned && !shared});
+        work_.push_back({owned ? std::move(v) : Value(v), out, owned && !shared});
         return out;
       }
     }
