@@ -20,7 +20,7 @@ std::size_t MemorySource::read(char* dst, std::size_t n) {
 
 namespace {
 
-constexpr std::size_t kInChunk = 1 << 20;
+constexpr std::size_t kInChunk = 1 << 18;
 
 // Python's wording of a zlib failure.
 [[noreturn]] void inflate_error(int err, const char* zmsg) {
@@ -99,10 +99,10 @@ std::size_t Inflater::read(char* dst, std::size_t n) {
   zs_->avail_out = static_cast<uInt>(room);
   while (zs_->avail_out == room) {
     if (zs_->avail_in == 0 && !feed_done_) {
-      if (in_.empty()) in_.resize(kInChunk);
-      const std::size_t got = feed_(in_.data(), in_.size());
+      if (!in_) in_.reset(new char[kInChunk]);  // uninitialised: the feed fills it
+      const std::size_t got = feed_(in_.get(), kInChunk);
       if (got == 0) feed_done_ = true;
-      zs_->next_in = reinterpret_cast<Bytef*>(in_.data());
+      zs_->next_in = reinterpret_cast<Bytef*>(in_.get());
       zs_->avail_in = static_cast<uInt>(got);
     }
     const int rc = inflate(zs_.get(), Z_NO_FLUSH);

@@ -70,7 +70,7 @@ class Inflater : public ByteSource {
  private:
   std::unique_ptr<z_stream_s> zs_;
   Feed feed_;
-  std::string in_;
+  std::unique_ptr<char[]> in_;  // compressed bytes from the feed
   std::size_t max_out_;
   std::size_t total_out_ = 0;
   bool feed_done_ = false;
