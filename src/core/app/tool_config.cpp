@@ -26,22 +26,6 @@ constexpr TextKey kTextKeys[] = {
     {"build_output", &ToolConfig::build_output},   {"language_file", &ToolConfig::language_file},
 };
 
-// A value's truth, as Python's bool() gives it: none, false, zero and empty ones are false.
-bool truth(const Value& v) {
-  switch (v.kind()) {
-    case Value::Kind::None:
-      return false;
-    case Value::Kind::Bool:
-      return v.as_bool();
-    case Value::Kind::Int:
-      return v.as_int() != 0;
-    case Value::Kind::Float:
-      return v.as_float() != 0.0;
-    default:
-      return v.size() != 0;
-  }
-}
-
 }  // namespace
 
 ToolConfig config_merge(const Value& p_stored) {

@@ -44,22 +44,6 @@ std::string cell(const Value* v) {
   return text_form(*v);
 }
 
-// Python's truth value, which decides whether a translation record was given.
-bool truthy(const Value& v) {
-  switch (v.kind()) {
-    case Value::Kind::None:
-      return false;
-    case Value::Kind::Bool:
-      return v.as_bool();
-    case Value::Kind::Int:
-      return v.as_int() != 0;
-    case Value::Kind::Float:
-      return v.as_float() != 0.0;
-    default:
-      return v.size() != 0;
-  }
-}
-
 // Line `i` of the lines under `key` of `text_lut`, if there is one.
 const Value* line_at(const Value& rec, std::string_view key, std::size_t i) {
   const List* lines = list_of(lookup(rec, "text_lut", key));
@@ -368,7 +352,7 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
     info("Invalid English data, can't create CSV.", p_app);
     return {};
   }
-  const bool translated = truthy(p_lng);
+  const bool translated = truth(p_lng);
   if (translated && !data_is_valid(p_lng)) {
     info("Invalid translation data, can't create CSV.", p_app);
     return {};

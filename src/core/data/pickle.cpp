@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "utils/os_error.h"
+#include "utils/py_text.h"
 #include "utils/utf8.h"
 
 namespace verbix {
@@ -75,24 +76,6 @@ void check_utf8(std::string_view s) {
     if (static_cast<unsigned char>(*p) >= 0x80) break;
   if (p == end) return;
   if (auto bad = utf8_error(s)) fail(*bad);
-}
-
-void append_utf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // The text of a protocol 0 UNICODE argument: bytes are Latin-1 code points, and \uXXXX or
