@@ -36,6 +36,10 @@ void bind_txt(nb::module_& m);
 // The CSV form: `CSV_BLOCKS`, `is_section_header`, `new_block`, `dat_2_csv`, `csv_2_dat`.
 void bind_csv(nb::module_& m);
 
+// The project folder reader and the compiler: `dlg_file`, `dlg_data`, `dir_pngs`,
+// `dlg_2_dat`, `dir_2_dat`, `buff_2_str`, `SIGNATURE`, `compile`.
+void bind_project(nb::module_& m);
+
 // `verbix._text`, the core's text rules, for tests against CPython.
 void bind_text(nb::module_& m);
 

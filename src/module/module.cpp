@@ -11,6 +11,7 @@ NB_MODULE(verbix, m) {
   verbix::py::bind_utils(m);
   verbix::py::bind_csv(m);
   verbix::py::bind_txt(m);
+  verbix::py::bind_project(m);
   verbix::py::bind_text(m);
   verbix::py::bind_app(m);
 }

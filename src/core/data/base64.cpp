@@ -21,30 +21,32 @@ constexpr auto kTable = make_table();
 
 }  // namespace
 
+void base64_append(std::string& out, std::string_view bytes) {
+  const std::size_t n = bytes.size();
+  const std::size_t start = out.size();
+  out.resize(start + (n + 2) / 3 * 4);
+  char* o = out.data() + start;
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::size_t i = 0;
+  for (; i + 3 <= n; i += 3, o += 4) {
+    const std::uint32_t v = std::uint32_t{p[i]} << 16 | std::uint32_t{p[i + 1]} << 8 | p[i + 2];
+    o[0] = kAlphabet[v >> 18];
+    o[1] = kAlphabet[(v >> 12) & 63];
+    o[2] = kAlphabet[(v >> 6) & 63];
+    o[3] = kAlphabet[v & 63];
+  }
+  if (i == n) return;
+  const std::uint32_t v =
+      std::uint32_t{p[i]} << 16 | (n - i == 2 ? std::uint32_t{p[i + 1]} << 8 : 0);
+  o[0] = kAlphabet[v >> 18];
+  o[1] = kAlphabet[(v >> 12) & 63];
+  o[2] = n - i == 2 ? kAlphabet[(v >> 6) & 63] : '=';
+  o[3] = '=';
+}
+
 std::string base64_encode(std::string_view bytes) {
   std::string out;
-  out.reserve((bytes.size() + 2) / 3 * 4);
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  std::size_t n = bytes.size(), i = 0;
-  for (; i + 3 <= n; i += 3) {
-    const std::uint32_t v = std::uint32_t{p[i]} << 16 | std::uint32_t{p[i + 1]} << 8 | p[i + 2];
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += kAlphabet[v & 63];
-  }
-  if (n - i == 1) {
-    const std::uint32_t v = std::uint32_t{p[i]} << 16;
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += "==";
-  } else if (n - i == 2) {
-    const std::uint32_t v = std::uint32_t{p[i]} << 16 | std::uint32_t{p[i + 1]} << 8;
-    out += kAlphabet[v >> 18];
-    out += kAlphabet[(v >> 12) & 63];
-    out += kAlphabet[(v >> 6) & 63];
-    out += '=';
-  }
+  base64_append(out, bytes);
   return out;
 }
 

@@ -11,6 +11,8 @@ namespace verbix {
 
 // The base64 text of the bytes.
 std::string base64_encode(std::string_view bytes);
+// The same, appended to `out`.
+void base64_append(std::string& out, std::string_view bytes);
 
 // The bytes of the text. Throws DataError with Python's texts: "Incorrect padding", or
 // "Invalid base64-encoded string: number of data characters (5) cannot be 1 more than a

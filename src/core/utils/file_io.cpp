@@ -1,5 +1,6 @@
 #include "utils/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -38,12 +39,19 @@ File open_file(std::string_view path, const char* mode) {
 std::string read_file(std::string_view path) {
   File f = open_file(path, "rb");
   std::string data;
-  char buf[1 << 16];
+  // One read into a buffer of the file's size; the loop covers files that grow or report
+  // no size (pipes, special files).
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(fs_path(path), ec);
+  if (!ec && size < (std::uintmax_t{1} << 40)) data.resize(static_cast<size_t>(size) + 1);
+  size_t have = 0;
   while (true) {
-    const size_t got = std::fread(buf, 1, sizeof buf, f.get());
-    data.append(buf, got);
-    if (got < sizeof buf) break;
+    if (have == data.size()) data.resize(std::max<size_t>(data.size() * 2, 1 << 16));
+    const size_t got = std::fread(data.data() + have, 1, data.size() - have, f.get());
+    have += got;
+    if (got == 0) break;
   }
+  data.resize(have);
   if (std::ferror(f.get())) throw OsError::from_errno(errno ? errno : EIO, std::string(path));
   return data;
 }
@@ -57,29 +65,59 @@ void write_file(std::string_view path, std::string_view data, bool append) {
   if (std::fclose(raw) != 0) throw OsError::from_errno(errno ? errno : EIO, std::string(path));
 }
 
-void write_file_replacing(std::string_view path, std::string_view data) {
+ReplacingFile::ReplacingFile(std::string_view path) : path_(path) {
   static std::mt19937_64 rng{std::random_device{}()};
-  const std::string temp = std::string(path) + ".tmp" + std::to_string(rng() % 1000000);
+  temp_ = path_ + ".tmp" + std::to_string(rng() % 1000000);
   try {
-    write_file(temp, data);
+    file_ = open_file(temp_, "wb").release();
   } catch (const OsError& e) {
-    std::error_code ignored;
-    std::filesystem::remove(fs_path(temp), ignored);
-    throw OsError(e.code(), std::string(path));
+    throw OsError(e.code(), path_);
   }
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (!file_) return;
+  std::fclose(static_cast<std::FILE*>(file_));
+  std::error_code ignored;
+  std::filesystem::remove(fs_path(temp_), ignored);
+}
+
+void ReplacingFile::write(std::string_view bytes) {
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), static_cast<std::FILE*>(file_)) != bytes.size())
+    throw OsError::from_errno(errno ? errno : EIO, path_);
+}
+
+void ReplacingFile::commit() {
+  std::FILE* f = static_cast<std::FILE*>(file_);
+  errno = 0;
+  const bool flushed = std::fflush(f) == 0;
+  const int flush_errno = errno;
+  file_ = nullptr;
+  const bool closed = std::fclose(f) == 0;
   std::error_code ec;
+  if (!flushed || !closed)
+    ec = std::error_code(flushed ? (errno ? errno : EIO) : (flush_errno ? flush_errno : EIO),
+                         std::generic_category());
 #ifdef _WIN32
-  if (!MoveFileExW(fs_path(temp).c_str(), fs_path(path).c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  else if (!MoveFileExW(fs_path(temp_).c_str(), fs_path(path_).c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     ec = std::error_code(static_cast<int>(GetLastError()), std::system_category());
 #else
-  std::filesystem::rename(fs_path(temp), fs_path(path), ec);
+  else
+    std::filesystem::rename(fs_path(temp_), fs_path(path_), ec);
 #endif
   if (ec) {
     std::error_code ignored;
-    std::filesystem::remove(fs_path(temp), ignored);
-    throw OsError(ec, std::string(path));
+    std::filesystem::remove(fs_path(temp_), ignored);
+    throw OsError(ec, path_);
   }
+}
+
+void write_file_replacing(std::string_view path, std::string_view data) {
+  ReplacingFile file(path);
+  file.write(data);
+  file.commit();
 }
 
 void copy_modification_time(std::string_view src, std::string_view dst) {

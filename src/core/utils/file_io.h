@@ -18,6 +18,25 @@ void write_file(std::string_view path, std::string_view data, bool append = fals
 // failed or interrupted write leaves the old file whole. Throws OsError.
 void write_file_replacing(std::string_view path, std::string_view data);
 
+// A file written in parts to a temporary file beside `path` and renamed over `path` by
+// commit(); destroyed without commit, it removes the temporary file and leaves `path` as it
+// was. Every step throws OsError naming `path`.
+class ReplacingFile {
+ public:
+  explicit ReplacingFile(std::string_view path);
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+  ~ReplacingFile();
+
+  void write(std::string_view bytes);
+  void commit();
+
+ private:
+  std::string path_;
+  std::string temp_;
+  void* file_ = nullptr;  // the open temporary file (a std::FILE)
+};
+
 // Gives `dst` the modification time of `src`, at full resolution. Throws OsError.
 void copy_modification_time(std::string_view src, std::string_view dst);
 

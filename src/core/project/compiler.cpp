@@ -1,0 +1,216 @@
+#include "project/compiler.h"
+
+#include <string>
+#include <unordered_set>
+
+#include "data/base64.h"
+#include "data/language_data.h"
+#include "data/text_form.h"
+#include "project/json_text.h"
+#include "utils/file_io.h"
+#include "utils/os_error.h"
+
+namespace verbix {
+namespace {
+
+constexpr std::string_view kDuplicateIds =
+    "Sections have duplicated line IDs. Review data generation.";
+constexpr std::size_t kFlushSize = 1 << 20;
+
+// The two lookup tables the sections fill, and the errors counted on the way.
+struct Tables {
+  Map labels;
+  Map lines;
+  long long errors = 0;
+};
+
+// The line where the id's text stood, from its DialogueMeta entry; -1 when unknown.
+long long meta_line(const Value& p_meta, const std::string& id) {
+  const Value* places = p_meta.find(id);
+  if (!places || !places->is_list() || places->size() == 0) return -1;
+  const Value& first = places->as_list().front();
+  if (!first.is_list() || first.size() == 0 || !first.as_list().front().is_int()) return -1;
+  return first.as_list().front().as_int();
+}
+
+void report_missing_lines(const Value& p_meta, const std::string& id, Window* p_app) {
+  const long long line = meta_line(p_meta, id);
+  if (line < 0)
+    info("Lines missing. Check formatting for cuid: " + id, p_app);
+  else
+    info("Lines missing. Check formatting at line #" + std::to_string(line) + " for cuid: " + id,
+         p_app);
+}
+
+// Walks every content id of every section entry in order into the tables. False when an id
+// stands twice or text_lut lacks it.
+bool fill_from_sections(const Value& p_data, const Value& p_meta, Tables& t,
+                        std::unordered_set<std::string_view>& used, Window* p_app) {
+  const Map& text_lut = p_data["text_lut"].as_map();
+  for (const auto& [section, entries] : p_data["sections"].as_map()) {
+    for (const Value& entry : entries.as_list()) {
+      const Value* name = entry.as_map().find("name");
+      const bool choices = name && name->is_text() && name->as_text() == "[CHOICES]";
+      for (const Value& id_value : entry["text"].as_list()) {
+        const Value* lines = id_value.is_text() ? text_lut.find(id_value.as_text()) : nullptr;
+        if (!lines || !used.insert(id_value.as_text()).second) return false;
+        const std::string& id = id_value.as_text();
+        if (id.empty()) {
+          ++t.errors;
+          info("Missing cuid: " + id, p_app);
+        }
+        if (!truth(*lines)) {
+          ++t.errors;
+          report_missing_lines(p_meta, id, p_app);
+        }
+        if (!choices)
+          t.lines.set(id, *lines);
+        else if (lines->is_list())
+          t.labels.set(id, lines->size() ? lines->as_list().front() : Value(""));
+        else
+          t.labels.set(id, *lines);
+      }
+    }
+  }
+  return true;
+}
+
+// The base64 text of a font or image value; the empty text for none or empty bytes.
+void append_encoded(std::string& out, const Value& bytes) {
+  if (!truth(bytes)) {
+    out += "\"\"";
+    return;
+  }
+  if (!bytes.is_bytes())
+    throw DataError(std::string("a bytes-like object is required, not '") + bytes.type_name() +
+                    "'");
+  out += '"';
+  base64_append(out, bytes.as_bytes());
+  out += '"';
+}
+
+// The output file, written through a buffer that goes to disk whenever it grows large.
+class Output {
+ public:
+  explicit Output(std::string_view path) : file_(path) { buf_.reserve(2 * kFlushSize); }
+  std::string& buf() { return buf_; }
+  void member(std::string_view key, bool first = false) {
+    if (!first) buf_ += ", ";
+    append_json_string(buf_, key);
+    buf_ += ": ";
+  }
+  void maybe_flush() {
+    if (buf_.size() >= kFlushSize) flush();
+  }
+  void finish() {
+    flush();
+    file_.commit();
+  }
+
+ private:
+  void flush() {
+    file_.write(buf_);
+    buf_.clear();
+  }
+  ReplacingFile file_;
+  std::string buf_;
+};
+
+void write_map(Output& out, std::string_view key, const Map& map) {
+  out.member(key);
+  out.buf() += '{';
+  bool first = true;
+  for (const auto& [k, v] : map) {
+    if (!first) out.buf() += ", ";
+    first = false;
+    append_json_string(out.buf(), k);
+    out.buf() += ": ";
+    append_json(out.buf(), v);
+    out.maybe_flush();
+  }
+  out.buf() += '}';
+}
+
+void write_output(std::string_view p_path, const Value& p_data, const Tables& t) {
+  Output out(p_path);
+  out.buf() += SIGNATURE;
+  out.buf() += '{';
+  out.member("langVers", true);
+  append_json(out.buf(), p_data["ver_hash"]);
+  out.member("langName");
+  append_json(out.buf(), p_data["lng_name"]);
+  out.member("langInfo");
+  append_json(out.buf(), p_data["lng_info"]);
+  out.member("fontFace");
+  append_json(out.buf(), p_data["fnt_face"]);
+  out.member("fontSize");
+  append_json(out.buf(), p_data["fnt_size"]);
+  out.member("fontFile");
+  if (truth(p_data["fnt_data"]))
+    append_encoded(out.buf(), p_data["fnt_data"]);
+  else
+    out.buf() += "null";
+  out.member("imgFiles");
+  out.buf() += '{';
+  bool first = true;
+  for (const auto& [key, bytes] : p_data["img_data"].as_map()) {
+    if (!first) out.buf() += ", ";
+    first = false;
+    append_json_string(out.buf(), key);
+    out.buf() += ": ";
+    append_encoded(out.buf(), bytes);
+    out.maybe_flush();
+  }
+  out.buf() += '}';
+  write_map(out, "sysLabel", p_data["sys_lbls"].as_map());
+  write_map(out, "sysMenus", p_data["sys_menu"].as_map());
+  write_map(out, "labelLUT", t.labels);
+  write_map(out, "linesLUT", t.lines);
+  out.buf() += '}';
+  out.finish();
+}
+
+// Everything after the validity check; throws DataError for a record whose parts are not
+// shaped as a record's.
+bool compile_record(std::string_view p_path, const Value& p_data, const Value& p_meta,
+                    Window* p_app) {
+  Tables t;
+  t.labels = p_data["item_lut"].as_map();
+  for (const auto& [id, name] : p_data["actr_lut"].as_map()) t.labels.set(id, name);
+  info("Parsing section data.", p_app);
+  std::unordered_set<std::string_view> used;
+  if (!fill_from_sections(p_data, p_meta, t, used, p_app))
+    return error(kDuplicateIds, false, p_app);
+  if (p_app && t.errors > 0 &&
+      p_app->popup_yes_no("There were errors.\n\nDo you want abort?",
+                          "Build Errors (" + std::to_string(t.errors) + ")"))
+    return false;
+  for (const auto& [id, lines] : p_data["text_lut"].as_map())
+    if (!used.contains(id)) t.lines.set(id, lines);
+  info("Compressing and saving data.", p_app);
+  try {
+    write_output(p_path, p_data, t);
+  } catch (const std::exception& e) {
+    info("Failed to build: " + std::string(p_path) + " Exception: " + e.what(), p_app);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool compile(std::string_view p_path, const Value& p_data, const Value& p_meta, Window* p_app) {
+  const std::string path(p_path);
+  if (data_is_valid(p_data)) {
+    try {
+      return compile_record(path, p_data, p_meta, p_app);
+    } catch (const DataError&) {
+      // A table that is not a map, an entry that is not a map, a text list that is not a
+      // list: the record is not one the compiler can read.
+    }
+  }
+  info("Can't compile invalid data structure: " + path, p_app);
+  return false;
+}
+
+}  // namespace verbix

@@ -1,0 +1,213 @@
+#include "project/project_reader.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "data/dialogue_csv.h"
+#include "data/dialogue_txt.h"
+#include "data/language_data.h"
+#include "data/text_form.h"
+#include "utils/file_helpers.h"
+#include "utils/file_io.h"
+#include "utils/os_error.h"
+#include "utils/paths.h"
+
+namespace verbix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Letter case folded for ASCII letters; other characters are compared as they are.
+std::string lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+bool ends_with(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+// The file's bytes, or nothing after reporting why it could not be read.
+std::optional<std::string> read_project_file(const std::string& path, Window* p_app) {
+  try {
+    return read_file(path);
+  } catch (const OsError& e) {
+    return error("Failed to load file: " + std::string(e.what()), std::nullopt, p_app);
+  }
+}
+
+// The names of the regular files and the folders of one folder, in listing order.
+void list_folder(const std::string& dir, std::vector<std::string>& files,
+                 std::vector<std::string>& dirs) {
+  std::error_code ec;
+  for (fs::directory_iterator it(fs_path(dir), ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code kind_ec;
+    const std::string name = path_text(it->path().filename());
+    if (it->is_symlink(kind_ec) && it->is_directory(kind_ec)) continue;  // not followed
+    if (it->is_directory(kind_ec))
+      dirs.push_back(name);
+    else
+      files.push_back(name);
+  }
+}
+
+// The record's face name: lower case, extension removed.
+std::string face_name(const Value& record) {
+  const Value* face = record.find("fnt_face");
+  const std::string text = lower(face ? text_form(*face) : std::string());
+  return text.substr(0, text.size() - path_extension(text).size());
+}
+
+// The project's font folder: "font", else "fonts"; empty when neither is a folder.
+std::string font_folder(const std::string& project) {
+  const std::string font = normpath(path_join(project, "font"));
+  if (is_directory(font)) return font;
+  if (is_directory(font + "s")) return font + "s";
+  return {};
+}
+
+// The first font file of the folder whose name holds the face, or the empty text.
+std::string find_font_file(const std::string& folder, const std::string& face, Window* p_app) {
+  std::error_code ec;
+  for (fs::directory_iterator it(fs_path(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code kind_ec;
+    if (!it->is_regular_file(kind_ec)) continue;
+    const std::string name = path_text(it->path().filename());
+    const std::string low = lower(name);
+    if (std::none_of(FONT_TYPES.begin(), FONT_TYPES.end(),
+                     [&](const std::string& type) { return ends_with(low, type); }))
+      continue;
+    info("Checking font: " + name, p_app);
+    if (low.find(face) != std::string::npos) return normpath(path_join(folder, name));
+  }
+  return {};
+}
+
+// Embeds the font file named by the record's face. False after an error stop.
+bool embed_font(Value& record, const std::string& project, Window* p_app) {
+  const std::string face = face_name(record);
+  const std::string stored = text_form(record["fnt_face"]);
+  if (face.empty()) {
+    info("No font specified.", p_app);
+    return true;
+  }
+  if (std::find(FONT_FACES.begin(), FONT_FACES.end(), face) != FONT_FACES.end()) {
+    info("Using built-in font: " + stored, p_app);
+    return true;
+  }
+  const std::string folder = font_folder(project);
+  if (folder.empty()) {
+    info("No font folder found.", p_app);
+    return true;
+  }
+  const std::string file = find_font_file(folder, face, p_app);
+  if (file.empty()) {
+    info("No font file found for: " + stored, p_app);
+    return true;
+  }
+  std::optional<std::string> bytes = read_project_file(file, p_app);
+  if (!bytes) return false;
+  if (bytes->empty()) return error("Failed to font: " + file, false, p_app);
+  record["fnt_data"] = Value::bytes(std::move(*bytes));
+  info("Including font: " + stored, p_app);
+  return true;
+}
+
+}  // namespace
+
+std::string dlg_file(std::string_view p_dir) {
+  for (const char* name : {"dialogue.txt", "dialogue.csv"}) {
+    const std::string path = normpath(path_join(p_dir, name));
+    if (is_regular_file(path)) return path;
+  }
+  return {};
+}
+
+DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
+  const std::string file(p_file);
+  const std::string low = lower(file);
+  if (ends_with(low, "txt")) {
+    info("Loading " + file, p_app);
+    const std::optional<std::string> text = txt_load(file);
+    if (!text || text->empty()) {
+      info("Couldn't load: " + file, p_app);
+      return read_failure();
+    }
+    return txt_2_dat(*text, p_app);
+  }
+  if (ends_with(low, "csv")) {
+    info("Loading " + file, p_app);
+    const std::optional<CsvTable> rows = csv_load(file);
+    if (!rows || rows->empty()) {
+      info("Couldn't load: " + file, p_app);
+      return read_failure();
+    }
+    return csv_2_dat(*rows, p_app);
+  }
+  info("Target folder missing dialogue file.", p_app);
+  return read_failure();
+}
+
+std::vector<PngFile> png_files(std::string_view p_path, Window* p_app) {
+  std::vector<PngFile> found;
+  const std::string root = normpath(p_path);
+  if (!path_exists(root)) {
+    info("SKIPPING: Folder doesn't exist: " + std::string(p_path), p_app);
+    return found;
+  }
+  // Keys are relative to the folder holding the image folder: that prefix is removed once.
+  const std::string base = path_dirname(root);
+  const std::string prefix = base.empty() ? std::string() : base + kPathSep;
+  std::vector<std::string> pending{root};  // folders still to walk, the next one last
+  while (!pending.empty()) {
+    const std::string dir = std::move(pending.back());
+    pending.pop_back();
+    std::vector<std::string> files, dirs;
+    list_folder(dir, files, dirs);
+    for (const std::string& name : files) {
+      if (!ends_with(lower(name), ".png")) continue;
+      std::string path = normpath(path_join(dir, name));
+      std::string key =
+          path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+      std::replace(key.begin(), key.end(), '\\', '/');
+      found.push_back({std::move(path), std::move(key)});
+    }
+    for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) pending.push_back(path_join(dir, *it));
+  }
+  return found;
+}
+
+std::optional<Map> dir_pngs(std::string_view p_path, Window* p_app) {
+  Map result;
+  for (const PngFile& png : png_files(p_path, p_app)) {
+    std::optional<std::string> bytes = read_project_file(png.path, p_app);
+    if (!bytes) return std::nullopt;
+    if (bytes->empty()) info("Failed to load image: " + path_basename(png.path), p_app);
+    result.set(png.key, Value::bytes(std::move(*bytes)));
+  }
+  return result;
+}
+
+DialogueRead dlg_2_dat(std::string_view p_file, Window* p_app) {
+  const std::string project = path_dirname(p_file);
+  DialogueRead read = dlg_data(p_file, p_app);
+  if (read.failed()) return read_failure();
+  if (!embed_font(read.data, project, p_app)) return read_failure();
+  std::optional<Map> images = dir_pngs(normpath(path_join(project, "img")), p_app);
+  if (!images) return read_failure();
+  Map& img_data = read.data["img_data"].as_map();
+  img_data.reserve(images->size());
+  for (auto& [key, bytes] : *images) {
+    info("Including image: " + key, p_app);
+    img_data.set(key.substr(0, key.size() - 4), std::move(bytes));
+  }
+  return read;
+}
+
+DialogueRead dir_2_dat(std::string_view p_dir, Window* p_app) {
+  return dlg_2_dat(dlg_file(p_dir), p_app);
+}
+
+}  // namespace verbix
