@@ -69,6 +69,9 @@ class App : public Window {
   void sel_update_file();
   void check();
   void update();
+  // The Build tab's paths: its entries' texts made absolute and normalised.
+  std::string get_src_pth() const;
+  std::string get_dst_pth() const;
   void sel_build_src();
   void sel_build_dst();
   void build();

@@ -1,4 +1,4 @@
-// The commands of the Update and Build tabs until their workflows are part of the tool: each
+// The commands of the Update tab until their workflows are part of the tool: each
 // says so in the log panel and changes nothing.
 #include "app/app_window.h"
 
@@ -12,8 +12,5 @@ constexpr std::string_view kNotYet = " is not available in this version of the t
 void App::sel_update_file() { append_log("Choosing the update target" + std::string(kNotYet)); }
 void App::check() { append_log("Check" + std::string(kNotYet)); }
 void App::update() { append_log("Update" + std::string(kNotYet)); }
-void App::sel_build_src() { append_log("Choosing the build target" + std::string(kNotYet)); }
-void App::sel_build_dst() { append_log("Choosing the build output" + std::string(kNotYet)); }
-void App::build() { append_log("Build" + std::string(kNotYet)); }
 
 }  // namespace verbix::py
