@@ -1,13 +1,35 @@
-// The Build tab's commands.
+// The Build tab's commands: the "..." buttons choosing the project's dialogue file and the
+// output folder, and "Build Target Folder", which runs the core's Build workflow on them.
 #include "app/app_window.h"
+#include "app/build_project.h"
 #include "utils/paths.h"
 
 namespace verbix::py {
 
 std::string App::get_src_pth() const { return full_path(tk::text(build_target_pth)); }
 std::string App::get_dst_pth() const { return full_path(tk::text(build_output_pth)); }
-void App::sel_build_src() { append_log("Choosing the build target is not built yet."); }
-void App::sel_build_dst() { append_log("Choosing the build output is not built yet."); }
-void App::build() { append_log("Build is not built yet."); }
+
+void App::sel_build_src() {
+  // The dialog starts at the Update tab's file, the translation most likely to be built.
+  const std::string start = full_path(tk::text(update_target_pth));
+  const std::string chosen = sel_file(start, "Select Translation File");
+  if (chosen.empty()) return;
+  set_lbl(build_target_pth, chosen);
+  info("Selected file: " + chosen, this);
+}
+
+void App::sel_build_dst() {
+  std::string start = get_dst_pth();
+  if (!is_directory(start)) start = root_dir;
+  const std::string chosen = sel_dir(start, "Select Output Folder");
+  if (chosen.empty() || chosen == ".") return;
+  set_lbl(build_output_pth, chosen);
+  info("Selected output folder: " + chosen, this);
+}
+
+void App::build() {
+  clear_log();
+  build_translation(data, {.target = get_src_pth(), .output = get_dst_pth()}, this);
+}
 
 }  // namespace verbix::py
