@@ -26,9 +26,11 @@ namespace {
 std::wstring widen(const std::string& s) { return fs_path(s).wstring(); }
 std::string to_narrow(const std::wstring& s) { return path_text(std::filesystem::path(s)); }
 
-// One argument quoted as the C runtime parses command lines.
+// One argument quoted as the C runtime parses command lines. Characters that the command
+// interpreter splits or redirects at outside quotes (& | < > ^ ( ) , ; =) are quoted too, so
+// that a path given to its fallbacks reaches it whole and names no other file.
 std::wstring quote_argument(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  if (!arg.empty() && arg.find_first_of(L" \t\"&|<>^(),;=") == std::wstring::npos) return arg;
   std::wstring out = L"\"";
   size_t slashes = 0;
   for (wchar_t c : arg) {
