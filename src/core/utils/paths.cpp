@@ -1,5 +1,6 @@
 #include "utils/paths.h"
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -34,13 +35,16 @@ std::string join(const std::vector<std::string_view>& parts, char sep) {
   return out;
 }
 
-// Drive ("C:") or UNC share ("\\server\share") at the start of a backslashed path.
+bool is_windows_sep(char c) { return c == '\\' || c == '/'; }
+
+// Drive ("C:") or UNC share ("\\server\share") at the start of a Windows path.
 size_t windows_drive_length(std::string_view p) {
   if (p.size() >= 2 && p[1] == ':') return 2;
-  if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\' && (p.size() == 2 || p[2] != '\\')) {
-    const size_t server_end = p.find('\\', 2);
+  if (p.size() >= 2 && is_windows_sep(p[0]) && is_windows_sep(p[1]) &&
+      (p.size() == 2 || !is_windows_sep(p[2]))) {
+    const size_t server_end = p.find_first_of("\\/", 2);
     if (server_end == std::string_view::npos) return p.size();
-    const size_t share_end = p.find('\\', server_end + 1);
+    const size_t share_end = p.find_first_of("\\/", server_end + 1);
     return share_end == std::string_view::npos ? p.size() : share_end;
   }
   return 0;
@@ -123,6 +127,9 @@ std::string normpath(std::string_view path) {
 std::string full_path(std::string_view path) {
   std::error_code ec;
 #ifdef _WIN32
+  // The C++ library takes "\\server\share" for a rooted path on the working drive; a UNC
+  // path is absolute as it stands.
+  if (path.size() >= 2 && is_sep(path[0]) && is_sep(path[1])) return normpath_windows(path);
   const std::filesystem::path abs = path.empty() ? std::filesystem::current_path(ec)
                                                  : std::filesystem::absolute(fs_path(path), ec);
   return normpath_windows(ec ? std::string(path) : path_text(abs));
@@ -133,15 +140,59 @@ std::string full_path(std::string_view path) {
 #endif
 }
 
-std::string path_join(std::string_view a, std::string_view b) {
-  if (!b.empty() && is_sep(b[0])) return std::string(b);
 #ifdef _WIN32
-  if (b.size() >= 2 && b[1] == ':') return std::string(b);
+namespace {
+
+// Drive, root separator and the rest of a Windows path.
+struct WindowsParts {
+  std::string drive, root, rest;
+};
+
+WindowsParts windows_parts(std::string_view p) {
+  const size_t drive = windows_drive_length(p);
+  const size_t root = drive < p.size() && is_sep(p[drive]) ? 1 : 0;
+  return {std::string(p.substr(0, drive)), std::string(p.substr(drive, root)),
+          std::string(p.substr(drive + root))};
+}
+
+bool same_drive(std::string_view a, std::string_view b) {
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+}  // namespace
 #endif
+
+std::string path_join(std::string_view a, std::string_view b) {
+#ifdef _WIN32
+  // A rooted `b` keeps `a`'s drive unless it names its own; `b` on another drive replaces
+  // `a`; a drive-relative `b` on `a`'s drive continues `a`.
+  WindowsParts out = windows_parts(a);
+  WindowsParts add = windows_parts(b);
+  if (!add.root.empty()) {
+    if (!add.drive.empty() || out.drive.empty()) out.drive = add.drive;
+    out.root = add.root;
+    out.rest = add.rest;
+  } else if (!add.drive.empty() && !same_drive(add.drive, out.drive)) {
+    out = add;
+  } else {
+    if (!add.drive.empty()) out.drive = add.drive;
+    if (!out.rest.empty() && !is_sep(out.rest.back())) out.rest += kPathSep;
+    out.rest += add.rest;
+  }
+  // A share needs a separator before a relative rest; a bare drive ("C:x") does not.
+  if (!out.rest.empty() && out.root.empty() && !out.drive.empty() && out.drive.back() != ':' &&
+      !is_sep(out.drive.back()))
+    return out.drive + kPathSep + out.rest;
+  return out.drive + out.root + out.rest;
+#else
+  if (!b.empty() && b[0] == '/') return std::string(b);
   std::string out(a);
   if (!out.empty() && !is_sep(out.back())) out += kPathSep;
   out += b;
   return out;
+#endif
 }
 
 std::string path_extension(std::string_view path) {

@@ -30,7 +30,8 @@ std::string normpath(std::string_view path);
 std::string full_path(std::string_view path);
 
 // `a` and `b` joined with one separator; `b` absolute replaces `a`; an empty `b` leaves
-// `a` ending in a separator.
+// `a` ending in a separator. On Windows a rooted `b` keeps `a`'s drive, a `b` on another
+// drive replaces `a`, and a bare drive takes no separator ("C:" and "x" give "C:x").
 std::string path_join(std::string_view a, std::string_view b);
 
 // The extension of the last component, dot included: the part from its last dot on, where
