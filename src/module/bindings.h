@@ -37,7 +37,8 @@ void bind_txt(nb::module_& m);
 void bind_csv(nb::module_& m);
 
 // The project folder reader and the compiler: `dlg_file`, `dlg_data`, `dir_pngs`,
-// `dlg_2_dat`, `dir_2_dat`, `buff_2_str`, `SIGNATURE`, `compile`.
+// `dlg_2_dat`, `dir_2_dat`, `buff_2_str`, `SIGNATURE`, `compile`, and
+// the Build workflow `build_translation`.
 void bind_project(nb::module_& m);
 
 // `verbix._text`, the core's text rules, for tests against CPython.

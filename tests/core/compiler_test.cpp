@@ -204,7 +204,7 @@ TEST_F(CompilerTest, AFailedWriteLeavesThePreviousFileWhole) {
 
 TEST(JsonTextTest, EscapesAsTheHostDoes) {
   EXPECT_EQ(json_of("a\"b\\c\b\f\n\r\t\x01\x1f\x7f"),
-            "\"a\\\"b\\\\c\\b\\f\\n\\r\\t\\u0001\\u001f\x7f\"");
+            "\"a\\\"b\\\\c\\b\\f\\n\\r\\t\\u0001\\u001f\\u007f\"");
   EXPECT_EQ(json_of("é中😀"), "\"\\u00e9\\u4e2d\\ud83d\\ude00\"");
   EXPECT_EQ(json_of("\xed\xa0\x80"), "\"\\ud800\"");  // a lone surrogate stays itself
   EXPECT_EQ(json_of("\xff"), "\"\\ufffd\"");

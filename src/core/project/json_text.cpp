@@ -69,7 +69,8 @@ void append_escaped_char(std::string& out, unsigned char c) {
   }
 }
 
-bool needs_escape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\' || c >= 0x80; }
+// Everything outside printable ASCII (space to tilde) is escaped, DEL included.
+bool needs_escape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\' || c >= 0x7F; }
 
 void append_value(std::string& out, const Value& v, int depth);
 
