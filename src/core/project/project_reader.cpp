@@ -46,9 +46,10 @@ void list_folder(const std::string& dir, std::vector<std::string>& files,
     std::error_code kind_ec;
     const std::string name = path_text(it->path().filename());
     if (it->is_symlink(kind_ec) && it->is_directory(kind_ec)) continue;  // not followed
+    // Pipes and devices are left out: reading one could wait for ever.
     if (it->is_directory(kind_ec))
       dirs.push_back(name);
-    else
+    else if (it->is_regular_file(kind_ec))
       files.push_back(name);
   }
 }

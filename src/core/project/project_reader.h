@@ -34,8 +34,8 @@ struct PngFile {
 };
 
 // The PNG files below `p_path`, walked top-down (each folder's files in listing order, then
-// its subfolders); links to folders are not followed. "SKIPPING: Folder doesn't exist: " +
-// path when the folder is missing.
+// its subfolders); links to folders are not followed, and only regular files (or links to
+// them) count. "SKIPPING: Folder doesn't exist: " + path when the folder is missing.
 std::vector<PngFile> png_files(std::string_view p_path, Window* p_app = nullptr);
 
 // Image key (".png" kept) -> bytes for every PNG file below `p_path`; "Failed to load
