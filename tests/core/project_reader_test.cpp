@@ -121,7 +121,7 @@ TEST_F(ProjectReaderTest, ImageKeysKeepAFolderThatRepeatsTheProjectPath) {
   // The project folder's path is removed once, at the start: a subfolder that happens to
   // repeat it keeps its name in the key.
   const std::string dir = project();
-  const std::string repeat = dir.substr(dir.find_first_not_of(kPathSep));
+  const std::string repeat = path_text(fs_path(dir).relative_path());
   write_bytes(path_join(path_join(dir, "img"), path_join(repeat, "x.png")), "X");
   const std::optional<Map> images = dir_pngs(path_join(dir, "img"), &window);
   ASSERT_TRUE(images);

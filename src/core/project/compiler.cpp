@@ -1,7 +1,9 @@
 #include "project/compiler.h"
 
+#include <functional>
 #include <string>
-#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "data/base64.h"
 #include "data/language_data.h"
@@ -17,12 +19,57 @@ constexpr std::string_view kDuplicateIds =
     "Sections have duplicated line IDs. Review data generation.";
 constexpr std::size_t kFlushSize = 1 << 20;
 
-// The two lookup tables the sections fill, and the errors counted on the way.
+// The content ids met so far: an open-addressing set of pointers to ids that live in the
+// record, lighter and faster than a node-based set for hundreds of thousands of ids.
+class SeenIds {
+ public:
+  explicit SeenIds(std::size_t expected) {
+    std::size_t size = 16;
+    while (size < 2 * expected) size *= 2;
+    slots_.assign(size, nullptr);
+  }
+  // Adds the id; false when it was there already.
+  bool insert(const std::string& id) {
+    const std::string** slot = find(id);
+    if (*slot) return false;
+    if (2 * ++count_ > slots_.size()) grow();
+    *find(id) = &id;
+    return true;
+  }
+  bool contains(const std::string& id) { return *find(id) != nullptr; }
+
+ private:
+  const std::string** find(const std::string& id) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = std::hash<std::string_view>{}(id)&mask;
+    while (slots_[i] && *slots_[i] != id) i = (i + 1) & mask;
+    return &slots_[i];
+  }
+  void grow() {
+    std::vector<const std::string*> old(slots_.size() * 2, nullptr);
+    old.swap(slots_);
+    for (const std::string* id : old)
+      if (id) *find(*id) = id;
+  }
+  std::vector<const std::string*> slots_;
+  std::size_t count_ = 0;
+};
+
+// The labels table the sections complete, the ids they name, and the errors counted on the
+// way. The lines table is not built: each id enters it once (the sections may not repeat an
+// id, and the entries added after them are the ids no section names), so the writer walks
+// the sections again instead of holding a second copy of the order.
 struct Tables {
+  explicit Tables(std::size_t ids) : used(ids) {}
   Map labels;
-  Map lines;
+  SeenIds used;
   long long errors = 0;
 };
+
+bool is_choice_block(const Value& entry) {
+  const Value* name = entry.as_map().find("name");
+  return name && name->is_text() && name->as_text() == "[CHOICES]";
+}
 
 // The line where the id's text stood, from its DialogueMeta entry; -1 when unknown.
 long long meta_line(const Value& p_meta, const std::string& id) {
@@ -44,16 +91,14 @@ void report_missing_lines(const Value& p_meta, const std::string& id, Window* p_
 
 // Walks every content id of every section entry in order into the tables. False when an id
 // stands twice or text_lut lacks it.
-bool fill_from_sections(const Value& p_data, const Value& p_meta, Tables& t,
-                        std::unordered_set<std::string_view>& used, Window* p_app) {
+bool fill_from_sections(const Value& p_data, const Value& p_meta, Tables& t, Window* p_app) {
   const Map& text_lut = p_data["text_lut"].as_map();
   for (const auto& [section, entries] : p_data["sections"].as_map()) {
     for (const Value& entry : entries.as_list()) {
-      const Value* name = entry.as_map().find("name");
-      const bool choices = name && name->is_text() && name->as_text() == "[CHOICES]";
+      const bool choices = is_choice_block(entry);
       for (const Value& id_value : entry["text"].as_list()) {
         const Value* lines = id_value.is_text() ? text_lut.find(id_value.as_text()) : nullptr;
-        if (!lines || !used.insert(id_value.as_text()).second) return false;
+        if (!lines || !t.used.insert(id_value.as_text())) return false;
         const std::string& id = id_value.as_text();
         if (id.empty()) {
           ++t.errors;
@@ -63,9 +108,8 @@ bool fill_from_sections(const Value& p_data, const Value& p_meta, Tables& t,
           ++t.errors;
           report_missing_lines(p_meta, id, p_app);
         }
-        if (!choices)
-          t.lines.set(id, *lines);
-        else if (lines->is_list())
+        if (!choices) continue;
+        if (lines->is_list())
           t.labels.set(id, lines->size() ? lines->as_list().front() : Value(""));
         else
           t.labels.set(id, *lines);
@@ -116,22 +160,48 @@ class Output {
   std::string buf_;
 };
 
+void write_entry(Output& out, bool first, const std::string& key, const Value& value) {
+  if (!first) out.buf() += ", ";
+  append_json_string(out.buf(), key);
+  out.buf() += ": ";
+  append_json(out.buf(), value);
+  out.maybe_flush();
+}
+
 void write_map(Output& out, std::string_view key, const Map& map) {
   out.member(key);
   out.buf() += '{';
   bool first = true;
   for (const auto& [k, v] : map) {
-    if (!first) out.buf() += ", ";
+    write_entry(out, first, k, v);
     first = false;
-    append_json_string(out.buf(), k);
-    out.buf() += ": ";
-    append_json(out.buf(), v);
-    out.maybe_flush();
   }
   out.buf() += '}';
 }
 
-void write_output(std::string_view p_path, const Value& p_data, const Tables& t) {
+// Each dialogue block's lines in section order, then the entries no section names.
+void write_lines(Output& out, const Value& p_data, Tables& t) {
+  const Map& text_lut = p_data["text_lut"].as_map();
+  out.member("linesLUT");
+  out.buf() += '{';
+  bool first = true;
+  for (const auto& [section, entries] : p_data["sections"].as_map())
+    for (const Value& entry : entries.as_list()) {
+      if (is_choice_block(entry)) continue;
+      for (const Value& id : entry["text"].as_list()) {
+        write_entry(out, first, id.as_text(), *text_lut.find(id.as_text()));
+        first = false;
+      }
+    }
+  for (const auto& [id, lines] : text_lut) {
+    if (t.used.contains(id)) continue;
+    write_entry(out, first, id, lines);
+    first = false;
+  }
+  out.buf() += '}';
+}
+
+void write_output(std::string_view p_path, const Value& p_data, Tables& t) {
   Output out(p_path);
   out.buf() += SIGNATURE;
   out.buf() += '{';
@@ -165,7 +235,7 @@ void write_output(std::string_view p_path, const Value& p_data, const Tables& t)
   write_map(out, "sysLabel", p_data["sys_lbls"].as_map());
   write_map(out, "sysMenus", p_data["sys_menu"].as_map());
   write_map(out, "labelLUT", t.labels);
-  write_map(out, "linesLUT", t.lines);
+  write_lines(out, p_data, t);
   out.buf() += '}';
   out.finish();
 }
@@ -174,19 +244,16 @@ void write_output(std::string_view p_path, const Value& p_data, const Tables& t)
 // shaped as a record's.
 bool compile_record(std::string_view p_path, const Value& p_data, const Value& p_meta,
                     Window* p_app) {
-  Tables t;
+  const Map& text_lut = p_data["text_lut"].as_map();
+  Tables t(text_lut.size());
   t.labels = p_data["item_lut"].as_map();
   for (const auto& [id, name] : p_data["actr_lut"].as_map()) t.labels.set(id, name);
   info("Parsing section data.", p_app);
-  std::unordered_set<std::string_view> used;
-  if (!fill_from_sections(p_data, p_meta, t, used, p_app))
-    return error(kDuplicateIds, false, p_app);
+  if (!fill_from_sections(p_data, p_meta, t, p_app)) return error(kDuplicateIds, false, p_app);
   if (p_app && t.errors > 0 &&
       p_app->popup_yes_no("There were errors.\n\nDo you want abort?",
                           "Build Errors (" + std::to_string(t.errors) + ")"))
     return false;
-  for (const auto& [id, lines] : p_data["text_lut"].as_map())
-    if (!used.contains(id)) t.lines.set(id, lines);
   info("Compressing and saving data.", p_app);
   try {
     write_output(p_path, p_data, t);
