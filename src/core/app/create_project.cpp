@@ -1,13 +1,10 @@
 #include "app/create_project.h"
 
-#include <filesystem>
-
+#include "app/project_images.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
 #include "utils/file_helpers.h"
-#include "utils/file_io.h"
 #include "utils/log_service.h"
-#include "utils/os_error.h"
 #include "utils/paths.h"
 #include "utils/py_text.h"
 
@@ -27,41 +24,19 @@ std::vector<std::string_view> components(std::string_view key) {
   return parts;
 }
 
-// Whether `path` lies below `folder` (both normalised).
-bool is_below(const std::string& path, const std::string& folder) {
-  return path.size() > folder.size() + 1 && path.compare(0, folder.size(), folder) == 0 &&
-         path[folder.size()] == kPathSep;
-}
-
-// Writes an image's bytes, making missing folders: 0 on success, 1 (with an error line)
-// on failure. Unlike buff_save it does not end the process, so one unwritable image stops
-// Create with its message and leaves the window running.
-int save_image(const std::string& p_file, std::string_view p_bytes) {
-  try {
-    std::error_code ec;
-    std::filesystem::create_directories(fs_path(path_dirname(p_file)), ec);
-    write_file(p_file, p_bytes);
-    return 0;
-  } catch (const OsError& e) {
-    utils.fail("Failed to save file: " + std::string(e.what()));
-    return 1;
-  }
-}
-
 // Writes every image of the record below `path`; an unsafe key is refused and skipped.
 // False after an error stop.
 bool save_images(const Value& p_data, const std::string& path, Window* p_app) {
   const Value* images = p_data.find("img_data");
   if (!images || !images->is_map()) return true;
-  const std::string folder = normpath(path);
   for (const auto& [key, bytes] : images->as_map()) {
-    const std::string png_path = normpath(path_join(path, key + ".png"));
-    const std::string img_name = path_basename(png_path);
-    if (!image_key_is_safe(key) || !is_below(png_path, folder)) {
+    const std::optional<std::string> png_path = image_path_in(path, key);
+    if (!png_path) {
       info("Refused image outside the project folder: " + key, p_app);
       continue;
     }
-    if (save_image(png_path, bytes.is_bytes() ? bytes.as_bytes() : std::string()) == 0)
+    const std::string img_name = path_basename(*png_path);
+    if (save_image(*png_path, bytes.is_bytes() ? bytes.as_bytes() : std::string()) == 0)
       info("Saved image: " + img_name, p_app);
     else
       return error("Failed to save image: " + img_name, false, p_app);

@@ -1,0 +1,277 @@
+#include "app/update_project.h"
+
+#include <unordered_set>
+#include <vector>
+
+#include "app/project_images.h"
+#include "data/dialogue_csv.h"
+#include "data/dialogue_txt.h"
+#include "data/text_form.h"
+#include "project/project_reader.h"
+#include "utils/file_helpers.h"
+#include "utils/log_service.h"
+#include "utils/os_error.h"
+#include "utils/paths.h"
+
+namespace verbix {
+namespace {
+
+constexpr std::string_view kRule = "---------------------------";
+
+// The keys one table of the merge took from the game, and those it dropped.
+struct TableChanges {
+  std::vector<std::string> adds;
+  std::vector<std::string> rems;
+};
+
+std::string ascii_lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+const Map& table_of(const Value& p_rec, std::string_view p_key) {
+  static const Map empty;
+  const Value* table = p_rec.find(p_key);
+  return table && table->is_map() ? table->as_map() : empty;
+}
+
+// Moves the translation of each replaced id to its new id. Only where the game has made the
+// replacement (it has the new id and no longer the old one): against a game that still has
+// the old id, the move would leave the old id to be refilled with English and put the
+// translation under an id the game lacks.
+void apply_swaps(const Value& p_game, Value& p_file, Window* p_app) {
+  const Map& game_lines = table_of(p_game, "text_lut");
+  Value* lines = p_file.find("text_lut");
+  if (!lines || !lines->is_map()) return;
+  for (const IdSwap& swap : SWAPS) {
+    if (!game_lines.contains(swap.new_id) || game_lines.contains(swap.old_id)) continue;
+    Value* old_value = lines->as_map().find(swap.old_id);
+    if (!old_value) continue;
+    Value moved = std::move(*old_value);
+    lines->as_map().erase(swap.old_id);
+    lines->as_map().set(std::string(swap.new_id), std::move(moved));
+    info("Content ID update: " + std::string(swap.old_id) + " -> " + std::string(swap.new_id),
+         p_app);
+  }
+}
+
+// One table merged: exactly the game's keys in the game's order, the translation's
+// non-empty values kept.
+Map merge_table(const Map& a, const Map& b, TableChanges& changes) {
+  Map c;
+  c.reserve(b.size());
+  for (const auto& [key, game_value] : b) {
+    const Value* mine = a.find(key);
+    if (mine && truth(*mine)) {
+      c.set(key, *mine);
+      continue;
+    }
+    if (mine)
+      info("Missing lines at (" + key +
+           "). Possible formatting issue. Restoring back to: " + text_form(game_value));
+    c.set(key, game_value);
+    changes.adds.push_back(key);
+  }
+  for (const auto& [key, value] : a)
+    if (!b.contains(key)) changes.rems.push_back(key);
+  return c;
+}
+
+// Reports each key's positions from a DialogueMeta: label, what happened, at which line/row.
+void report(std::string_view p_label, std::string_view p_what, std::string_view p_word,
+            const std::vector<std::string>& p_keys, const Value& p_meta, Window* p_app) {
+  for (const std::string& key : p_keys) {
+    const Value* places = p_meta.find(key);
+    if (!places || !places->is_list()) continue;
+    for (const Value& place : places->as_list()) {
+      if (!place.is_list() || place.size() < 2) continue;
+      info(std::string(p_label) + " " + std::string(p_what) + " at " + std::string(p_word) + " (" +
+               text_form(place[0]) + "): " + text_form(place[1]),
+           p_app);
+    }
+  }
+}
+
+void banner(std::string_view p_title, Window* p_app) {
+  info(kRule, p_app);
+  info(p_title, p_app);
+  info(std::string(kRule) + "\n", p_app);
+}
+
+// The target path with its extension replaced by `p_fmt` (one added when it has none).
+std::string with_extension(const std::string& p_path, const std::string& p_fmt) {
+  const std::string ext = path_extension(p_path);
+  return p_path.substr(0, p_path.size() - ext.size()) + "." + p_fmt;
+}
+
+// The key of an image file: its path relative to the project folder without ".png".
+std::string without_extension(const std::string& p_key) {
+  return p_key.substr(0, p_key.size() - path_extension(p_key).size());
+}
+
+}  // namespace
+
+UpdateTools update_tools() {
+  return {[](const std::string& p_file, std::string_view p_bytes) {
+            return save_image(p_file, p_bytes);
+          },
+          [](const std::string& p_dir, const std::string& p_file) { open_dir(p_dir, p_file); },
+          [] { return utils.timestamp(); }};
+}
+
+std::optional<Value> verify(const Value& p_game, const std::string& p_target, Window* p_app) {
+  DialogueRead read = dlg_data(p_target, p_app);
+  if (read.failed()) {
+    info("No data found: " + p_target);
+    return std::nullopt;
+  }
+  Value& file_data = read.data;
+  const Value& file_meta = read.meta;
+
+  apply_swaps(p_game, file_data, p_app);
+
+  std::array<TableChanges, FIELDS.size()> changes;
+  for (size_t i = 0; i < FIELDS.size(); ++i) {
+    Map merged = merge_table(table_of(file_data, FIELDS[i].key), table_of(p_game, FIELDS[i].key),
+                             changes[i]);
+    file_data[FIELDS[i].key] = Value(std::move(merged));
+  }
+
+  const Value* game_ver = p_game.find("ver_hash");
+  const Value game_hash = game_ver ? *game_ver : Value();
+  const Value* file_ver = file_data.find("ver_hash");
+  if (!file_ver || !(*file_ver == game_hash)) {
+    info("Version updated from (" + (file_ver ? text_form(*file_ver) : std::string("None")) +
+             ") to (" + text_form(game_hash) + ")",
+         p_app);
+    file_data["ver_hash"] = game_hash;
+  }
+  const Value* sections = p_game.find("sections");
+  file_data["sections"] = sections ? *sections : Value::map();
+
+  // Where each added key now stands: the merged record written in the file's form and read
+  // back (the re-read record itself is not needed). The CSV rows are those Update writes, with
+  // the game's record as English: with the merged record as English instead, speakers and
+  // items would sort by their translated names and the rows reported would not be the file's.
+  const Value* format = file_meta.find("format");
+  const std::string form = format && format->is_text() ? format->as_text() : std::string();
+  std::string word;
+  Value curr_meta;
+  if (form == "TXT") {
+    word = "line";
+    curr_meta = txt_2_dat(dat_2_txt(file_data)).meta;
+  } else if (form == "CSV") {
+    word = "row";
+    curr_meta = csv_2_dat(dat_2_csv(p_game, file_data)).meta;
+  } else {
+    info("Data type information missing.", p_app);
+    return std::nullopt;
+  }
+
+  size_t adds = 0, rems = 0;
+  for (size_t i = 0; i < FIELDS.size(); ++i) {
+    report(FIELDS[i].label, "added", word, changes[i].adds, curr_meta, p_app);
+    report(FIELDS[i].label, "removed", word, changes[i].rems, file_meta, p_app);
+    adds += changes[i].adds.size();
+    rems += changes[i].rems.size();
+  }
+  info("\nChecks and comparisons complete.", p_app);
+  info("Additions: " + std::to_string(adds) + " / Removals: " + std::to_string(rems) + "\n", p_app);
+  return std::move(file_data);
+}
+
+void check_translation(const Value& p_game, const std::string& p_target, Window* p_app) {
+  banner(" CHECKING TRANSLATION FILE ", p_app);
+  verify(p_game, p_target, p_app);
+}
+
+std::optional<Value> update_translation(const Value& p_game, const UpdateRequest& p_request,
+                                        Window* p_app, const UpdateTools& p_tools) {
+  banner(" UPDATING TRANSLATION FILE ", p_app);
+  const std::string& dlg_pth = p_request.target;
+  const std::string ext = path_extension(dlg_pth);
+  const std::string dlg_ext = ascii_lower(ext.empty() ? ext : ext.substr(1));
+  const std::string dlg_fmt = ascii_lower(p_request.format);
+  const std::string dlg_dir = path_dirname(dlg_pth);
+  const std::string img_dir = path_join(dlg_dir, "img");
+
+  if (!path_exists(dlg_pth))
+    return error("File doesn't exist:\n" + dlg_pth, std::optional<Value>(), p_app);
+  // Refused before anything is asked, backed up, deleted or written.
+  if (dlg_fmt != "txt" && dlg_fmt != "csv")
+    return error("Failed to update unknown file type: " + dlg_fmt, std::optional<Value>(), p_app);
+  if (p_app && !p_app->popup_yes_no(
+                   "This will overwrite data for:\n" + dlg_pth + "\n\nDo you want continue?",
+                   kConfirmTitle)) {
+    info("Canceled update.", p_app);
+    return std::nullopt;
+  }
+
+  std::optional<Value> dlg_dat = verify(p_game, dlg_pth, p_app);
+  if (!dlg_dat)
+    return error("Update failed, check logs for information.", std::optional<Value>(), p_app);
+
+  const bool opt_backups = p_request.backup;
+  const std::string& opt_replace = p_request.images;
+  const std::string bkp_dir = path_join(dlg_dir, "backup_" + p_tools.timestamp());
+  if (opt_backups) {
+    ensure_dir(bkp_dir);
+    copy_file(dlg_pth, path_join(bkp_dir, path_basename(dlg_pth)));
+  }
+
+  // The new file is written first (through a temporary file and a rename); the old-form file
+  // is deleted only once that has succeeded, so a failed write never loses the translation.
+  const std::string new_pth = dlg_fmt != dlg_ext ? with_extension(dlg_pth, dlg_fmt) : dlg_pth;
+  bool written = false;
+  if (dlg_fmt == "txt") {
+    const std::string text = dat_2_txt(*dlg_dat, p_app);
+    written = !text.empty() && txt_save(new_pth, text) == 0;
+  } else {
+    const CsvTable rows = dat_2_csv(p_game, *dlg_dat, p_app);
+    written = !rows.empty() && csv_save(new_pth, rows) == 0;
+  }
+  if (!written) return error("Failed to update " + new_pth, std::optional<Value>(), p_app);
+  if (new_pth != dlg_pth) delete_file(dlg_pth);
+
+  // The images already in the project: only their paths are needed, not their bytes.
+  const Map& game_images = table_of(p_game, "img_data");
+  std::unordered_set<std::string> keep;
+  for (const PngFile& png : png_files(img_dir, p_app)) {
+    if (opt_backups) copy_file(png.path, normpath(path_join(bkp_dir, png.key)));
+    const std::string key = without_extension(png.key);
+    if (opt_replace == kReplaceAll ||
+        (opt_replace != kChangeNothing && !game_images.contains(key))) {
+      delete_file(png.path);
+      continue;
+    }
+    keep.insert(key);
+    info("Keeping image: " + png.path, p_app);
+  }
+
+  if (opt_replace != kChangeNothing) {
+    for (const auto& [key, bytes] : game_images) {
+      if (opt_replace != kReplaceAll && keep.contains(key)) continue;
+      const std::optional<std::string> png_path = image_path_in(dlg_dir, key);
+      if (!png_path) {
+        info("Refused image outside the project folder: " + key, p_app);
+        continue;
+      }
+      if (p_tools.save_image(*png_path, bytes.is_bytes() ? bytes.as_bytes() : std::string()) != 0)
+        return error("Failed to save image: " + key, std::optional<Value>(), p_app);
+      info("Adding image: " + key, p_app);
+    }
+  }
+
+  try {
+    delete_empty_subdirs(img_dir);
+  } catch (const OsError& e) {
+    utils.fail("Failed to remove empty folders: " + std::string(e.what()));
+  }
+
+  info("\nSuccessfully updated " + new_pth + "\n", p_app);
+  if (path_exists(new_pth)) p_tools.open_folder(dlg_dir, new_pth);
+  return dlg_dat;
+}
+
+}  // namespace verbix

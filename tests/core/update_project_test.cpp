@@ -1,0 +1,356 @@
+// The Check and Update workflows on real project folders: a translation of one game version
+// checked and updated against the next, with a recording window; the report's lines and
+// positions, the files left on disk for each image policy and form, and the refusals.
+#include "app/update_project.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "data/dialogue_csv.h"
+#include "data/dialogue_txt.h"
+#include "data/language_data.h"
+#include "recording_window.h"
+#include "test_support.h"
+#include "utils/file_helpers.h"
+#include "utils/paths.h"
+
+namespace verbix {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_bytes;
+using testing::RecordingWindow;
+using testing::write_bytes;
+using Lines = std::vector<std::string>;
+
+Value entry(std::string name, List ids) {
+  return Value(Map{{"name", std::move(name)}, {"text", std::move(ids)}});
+}
+Value lines(std::initializer_list<const char*> items) {
+  List out;
+  for (const char* s : items) out.push_back(s);
+  return Value(std::move(out));
+}
+
+// The game's record in two versions: the second renames "yrrRQ30Q", drops a label and an
+// item, adds a label, a speaker and a dialogue block, and changes its images.
+Value game(int version) {
+  Value rec = data_new();
+  rec["fnt_face"] = "GameFont";
+  rec["sys_menu"] = Value(Map{{"start", "Start"}});
+  if (version == 1) {
+    rec["ver_hash"] = "Ep v1 : aaaa";
+    rec["sys_lbls"] = Value(Map{{"ok", "OK"}, {"gone_lbl", "Old label"}, {"back", "Back"}});
+    rec["actr_lut"] = Value(Map{{"bob", "Bob"}, {"mute", ""}});
+    rec["item_lut"] = Value(Map{{"key_001", "Key"}, {"map_001", "Map"}});
+    rec["text_lut"] = Value(Map{{"key_001", lines({"A key."})},
+                                {"map_001", lines({"A map."})},
+                                {"yrrRQ30Q", lines({"Hello."})},
+                                {"o1", lines({"Yes"})},
+                                {"o2", lines({"No"})},
+                                {"c2", lines({"Bye."})}});
+    rec["sections"] =
+        Value(Map{{"ch01.json", Value(List{entry("bob", {"yrrRQ30Q"}),
+                                           entry("[CHOICES]", {"o1", "o2"}), entry("", {"c2"})})}});
+    rec["img_data"] =
+        Value(Map{{"img/ui/title", Value::bytes("T1")}, {"img/old", Value::bytes("O1")}});
+  } else {
+    rec["ver_hash"] = "Ep v2 : bbbb";
+    rec["sys_lbls"] = Value(Map{{"ok", "OK"}, {"back", "Back"}, {"new_lbl", "New label"}});
+    rec["actr_lut"] = Value(Map{{"bob", "Bob"}, {"mute", ""}, {"eve", "Eve"}});
+    rec["item_lut"] = Value(Map{{"key_001", "Key"}});
+    rec["text_lut"] = Value(Map{{"key_001", lines({"A key."})},
+                                {"w7ZvbBvC", lines({"Hello."})},
+                                {"o1", lines({"Yes"})},
+                                {"o2", lines({"No"})},
+                                {"c2", lines({"Bye."})},
+                                {"c5", lines({"New one.", "New two."})}});
+    rec["sections"] = Value(
+        Map{{"ch01.json", Value(List{entry("bob", {"w7ZvbBvC"}), entry("[CHOICES]", {"o1", "o2"}),
+                                     entry("", {"c2"}), entry("eve", {"c5"})})}});
+    rec["img_data"] =
+        Value(Map{{"img/ui/title", Value::bytes("T2")}, {"img/new/banner", Value::bytes("N2")}});
+  }
+  return rec;
+}
+
+// Every non-empty text of the record's tables prefixed "ES ", as a translator leaves it.
+Value translated(Value rec) {
+  rec["lng_name"] = "Español";
+  for (const Field& field : FIELDS)
+    for (auto& [key, value] : rec[field.key].as_map()) {
+      if (value.is_text() && !value.as_text().empty()) value = "ES " + value.as_text();
+      if (value.is_list())
+        for (Value& line : value.as_list()) line = "ES " + line.as_text();
+    }
+  return rec;
+}
+
+// The 1-based number of the line of `text` that equals `line`, as a text.
+std::string line_of(const std::string& text, const std::string& line) {
+  size_t number = 1, start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1, ++number)
+    if (text.compare(start, end - start, line) == 0) return std::to_string(number);
+  ADD_FAILURE() << "no line " << line;
+  return "?";
+}
+
+Lines tree(const std::string& root) {
+  Lines names;
+  for (const auto& item : fs::recursive_directory_iterator(fs_path(root)))
+    if (!item.is_directory())
+      names.push_back(path_text(fs::relative(item.path(), fs_path(root)).generic_u8string()));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class UpdateProject : public testing::UtilsTest {
+ protected:
+  void SetUp() override {
+    UtilsTest::SetUp();
+    saved_ = SECTIONS.size();
+    SECTIONS.push_back("ch01.json");
+    dir = tmp / "Spanish";
+    make_project();
+    tools = update_tools();
+    tools.timestamp = [] { return std::string("20250102030405"); };
+    tools.open_folder = [this](const std::string& d, const std::string& f) {
+      opened.push_back(d + " | " + f);
+    };
+  }
+  void TearDown() override {
+    SECTIONS.resize(saved_);
+    UtilsTest::TearDown();
+  }
+
+  // The project of the old version, translated: dialogue.txt and two images of its own.
+  void make_project() {
+    old_txt = dat_2_txt(translated(game(1)));
+    ASSERT_EQ(txt_save(path_join(dir, "dialogue.txt"), old_txt), 0);
+    write_bytes(path_join(dir, "img/ui/title.png"), "mine");
+    write_bytes(path_join(dir, "img/old.png"), "mine too");
+  }
+
+  std::optional<Value> update(const std::string& format, const std::string& images, bool backup,
+                              const Value& data = game(2)) {
+    return update_translation(data, {target(), format, images, backup}, &window, tools);
+  }
+  std::string target() const { return path_join(dir, "dialogue.txt"); }
+  // The panel lines that are the report of verify (no banner, no file work).
+  Lines report() const {
+    Lines out;
+    for (const std::string& call : window.calls)
+      if (call.find(" at line (") != std::string::npos ||
+          call.find(" at row (") != std::string::npos)
+        out.push_back(call);
+    return out;
+  }
+
+  std::string dir, old_txt;
+  UpdateTools tools;
+  RecordingWindow window;
+  Lines opened;
+
+ private:
+  size_t saved_ = 0;
+};
+
+TEST_F(UpdateProject, CheckReportsEveryChangeAtItsLineAndChangesNothing) {
+  check_translation(game(2), target(), &window);
+  const std::optional<Value> merged = verify(game(2), target(), nullptr);
+  ASSERT_TRUE(merged);
+  const std::string new_txt = dat_2_txt(*merged);
+  auto at = [](const std::string& txt, const std::string& line) { return line_of(txt, line); };
+  const Lines expected_report = {
+      "log: Label added at line (" + at(new_txt, "new_lbl : New label") + "): New label",
+      "log: Label removed at line (" + at(old_txt, "gone_lbl : ES Old label") + "): ES Old label",
+      "log: Actor added at line (" + at(new_txt, "#mute : ") + "): ",
+      "log: Actor added at line (" + at(new_txt, "#eve : Eve") + "): Eve",
+      // An item and its description share their id, so both places are reported under each.
+      "log: Item removed at line (" + at(old_txt, "#map_001 : ES Map") + "): ES Map",
+      "log: Item removed at line (" + at(old_txt, "#map_001 (ES Map)") + "): ES A map.",
+      "log: Lines added at line (" + at(new_txt, "#c5 (Eve)") + "): New one.\nNew two.",
+      "log: Lines removed at line (" + at(old_txt, "#map_001 : ES Map") + "): ES Map",
+      "log: Lines removed at line (" + at(old_txt, "#map_001 (ES Map)") + "): ES A map.",
+  };
+  EXPECT_EQ(report(), expected_report);
+  const Lines& calls = window.calls;
+  EXPECT_EQ(Lines(calls.begin(), calls.begin() + 5),
+            (Lines{"log: ---------------------------", "log:  CHECKING TRANSLATION FILE ",
+                   "log: ---------------------------\n", "log: Loading " + target(),
+                   "log: Content ID update: yrrRQ30Q -> w7ZvbBvC"}));
+  EXPECT_EQ(calls[5], "log: Version updated from (Ep v1 : aaaa) to (Ep v2 : bbbb)");
+  EXPECT_EQ(Lines(calls.end() - 2, calls.end()), (Lines{"log: \nChecks and comparisons complete.",
+                                                        "log: Additions: 4 / Removals: 3\n"}));
+  // The mute speaker, empty in the translation, was restored; the restoring line is log-only.
+  EXPECT_NE(std::find(utils._output.begin(), utils._output.end(),
+                      "Missing lines at (mute). Possible formatting issue. Restoring back to: "),
+            utils._output.end());
+  EXPECT_EQ(*txt_load(target()), old_txt);
+  EXPECT_EQ(tree(dir), (Lines{"dialogue.txt", "img/old.png", "img/ui/title.png"}));
+
+  // The merged record: the game's keys in its order, the translation kept under the new id.
+  const Value& text = (*merged)["text_lut"];
+  EXPECT_EQ(text["w7ZvbBvC"], lines({"ES Hello."}));
+  EXPECT_EQ(text["c5"], lines({"New one.", "New two."}));
+  EXPECT_TRUE(text.as_map().same_keys(game(2)["text_lut"].as_map()));
+  EXPECT_EQ((*merged)["sections"], game(2)["sections"]);
+  EXPECT_EQ((*merged)["lng_name"], Value("Español"));
+}
+
+TEST_F(UpdateProject, ACsvTranslationIsReportedByRow) {
+  const std::string csv_path = path_join(dir, "dialogue.csv");
+  const CsvTable old_rows = dat_2_csv(game(1), translated(game(1)));
+  ASSERT_EQ(csv_save(csv_path, old_rows), 0);
+  check_translation(game(2), csv_path, &window);
+  const CsvTable new_rows = dat_2_csv(game(2), *verify(game(2), csv_path, nullptr));
+  // The 1-based number of the n-th row whose first cell is `id`.
+  auto at = [](const CsvTable& rows, const std::string& id, int nth = 1) {
+    for (size_t i = 0; i < rows.size(); ++i)
+      if (!rows[i].empty() && rows[i][0] == id && --nth == 0) return std::to_string(i + 1);
+    ADD_FAILURE() << "no row " << id;
+    return std::string("?");
+  };
+  EXPECT_EQ(report(),
+            (Lines{
+                "log: Label added at row (" + at(new_rows, "new_lbl") + "): New label",
+                "log: Label removed at row (" + at(old_rows, "gone_lbl") + "): ES Old label",
+                "log: Actor added at row (" + at(new_rows, "mute") + "): ",
+                "log: Actor added at row (" + at(new_rows, "eve") + "): Eve",
+                "log: Item removed at row (" + at(old_rows, "map_001") + "): ES Map",
+                "log: Item removed at row (" + at(old_rows, "map_001", 2) + "): ES A map.",
+                "log: Lines added at row (" + at(new_rows, "c5") + "): New one.\nNew two.",
+                "log: Lines removed at row (" + at(old_rows, "map_001") + "): ES Map",
+                "log: Lines removed at row (" + at(old_rows, "map_001", 2) + "): ES A map.",
+            }));
+  EXPECT_EQ(window.calls.back(), "log: Additions: 4 / Removals: 3\n");
+}
+
+TEST_F(UpdateProject, RenamesApplyOnlyWhereTheGameMadeThem) {
+  // Against the old game, which still has "yrrRQ30Q", the translation stays under it.
+  const std::optional<Value> merged = verify(game(1), target(), &window);
+  ASSERT_TRUE(merged);
+  EXPECT_EQ((*merged)["text_lut"]["yrrRQ30Q"], lines({"ES Hello."}));
+  EXPECT_FALSE((*merged)["text_lut"].as_map().contains("w7ZvbBvC"));
+  for (const std::string& call : window.calls)
+    EXPECT_EQ(call.find("Content ID update"), std::string::npos);
+}
+
+TEST_F(UpdateProject, UnreadableOrFormlessTranslationGivesNothing) {
+  write_bytes(path_join(dir, "dialogue.txt"), "");
+  EXPECT_FALSE(verify(game(2), target(), &window));
+  EXPECT_EQ(window.calls, (Lines{"log: Loading " + target(), "log: Couldn't load: " + target()}));
+  EXPECT_EQ(utils._output.back(), "No data found: " + target());
+  window.calls.clear();
+  EXPECT_FALSE(update("TXT", "Change Nothing", true));
+  EXPECT_EQ(window.calls.back(), "error box [Error]: Update failed, check logs for information.");
+  EXPECT_EQ(tree(dir), (Lines{"dialogue.txt", "img/old.png", "img/ui/title.png"}));
+}
+
+TEST_F(UpdateProject, FormatChangeWithBackupWritesTheNewFileAndKeepsTheOld) {
+  ASSERT_TRUE(update("CSV", "Change Nothing", true));
+  const std::string bkp = "backup_20250102030405/";
+  EXPECT_EQ(tree(dir), (Lines{bkp + "dialogue.txt", bkp + "img/old.png", bkp + "img/ui/title.png",
+                              "dialogue.csv", "img/old.png", "img/ui/title.png"}));
+  EXPECT_EQ(*txt_load(path_join(dir, bkp + "dialogue.txt")), old_txt);
+  const DialogueRead back = csv_2_dat(*csv_load(path_join(dir, "dialogue.csv")));
+  EXPECT_EQ(back.data["text_lut"]["w7ZvbBvC"], lines({"ES Hello."}));
+  EXPECT_EQ(back.data["text_lut"]["c5"], lines({"New one.", "New two."}));
+  EXPECT_EQ(back.data["sys_lbls"]["back"], Value("ES Back"));
+  EXPECT_EQ(back.data["ver_hash"], Value("Ep v2 : bbbb"));
+  EXPECT_EQ(window.calls.back(),
+            "log: \nSuccessfully updated " + path_join(dir, "dialogue.csv") + "\n");
+  EXPECT_EQ(opened, Lines{dir + " | " + path_join(dir, "dialogue.csv")});
+}
+
+TEST_F(UpdateProject, ImagePolicies) {
+  struct Case {
+    std::string policy;
+    Lines files;        // the project's images afterwards
+    std::string title;  // the bytes of img/ui/title.png afterwards
+    Lines added;
+  };
+  const std::vector<Case> cases = {
+      {"Replace All",
+       {"img/new/banner.png", "img/ui/title.png"},
+       "T2",
+       {"img/ui/title", "img/new/banner"}},
+      {"Replace Missing", {"img/new/banner.png", "img/ui/title.png"}, "mine", {"img/new/banner"}},
+      {"anything else", {"img/new/banner.png", "img/ui/title.png"}, "mine", {"img/new/banner"}},
+      {"Change Nothing", {"img/old.png", "img/ui/title.png"}, "mine", {}},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(fs_path(dir));
+    make_project();
+    window.calls.clear();
+    ASSERT_TRUE(update("TXT", c.policy, false)) << c.policy;
+    Lines files = tree(path_join(dir, "img"));
+    for (std::string& f : files) f = "img/" + f;
+    EXPECT_EQ(files, c.files) << c.policy;
+    EXPECT_EQ(read_bytes(path_join(dir, "img/ui/title.png")), c.title) << c.policy;
+    Lines added;
+    for (const std::string& call : window.calls)
+      if (call.rfind("log: Adding image: ", 0) == 0) added.push_back(call.substr(19));
+    EXPECT_EQ(added, c.added) << c.policy;
+  }
+}
+
+TEST_F(UpdateProject, RefusalsLeaveTheProjectAsItWas) {
+  const Lines before = tree(dir);
+  // An unknown form is refused before the question, the backup and any deletion.
+  EXPECT_FALSE(update("XLS", "Replace All", true));
+  EXPECT_EQ(Lines(window.calls.end() - 3, window.calls.end()),
+            RecordingWindow::error_calls("Failed to update unknown file type: xls"));
+  // The user says No.
+  RecordingWindow no(false);
+  EXPECT_FALSE(update_translation(game(2), {target(), "CSV", "Replace All", true}, &no, tools));
+  EXPECT_EQ(no.calls.back(), "log: Canceled update.");
+  // A missing file.
+  window.calls.clear();
+  EXPECT_FALSE(update_translation(game(2), {target() + "x", "TXT", "", true}, &window, tools));
+  EXPECT_EQ(Lines(window.calls.end() - 3, window.calls.end()),
+            RecordingWindow::error_calls("File doesn't exist:\n" + target() + "x"));
+  EXPECT_EQ(tree(dir), before);
+  EXPECT_EQ(*txt_load(target()), old_txt);
+}
+
+TEST_F(UpdateProject, AFailedWriteInTheNewFormKeepsTheOldFile) {
+  // A folder in the way of dialogue.csv: the new file cannot be written.
+  write_bytes(path_join(dir, "dialogue.csv/blocker"), "");
+  EXPECT_FALSE(update("CSV", "Replace All", false));
+  EXPECT_EQ(Lines(window.calls.end() - 3, window.calls.end()),
+            RecordingWindow::error_calls("Failed to update " + path_join(dir, "dialogue.csv")));
+  EXPECT_EQ(*txt_load(target()), old_txt);
+  EXPECT_EQ(read_bytes(path_join(dir, "img/old.png")), "mine too");  // images not yet touched
+}
+
+TEST_F(UpdateProject, ImagesOutsideTheFolderOrUnwritableStopWithAMessage) {
+  Value evil = game(2);
+  evil["img_data"].as_map().set("../escaped", Value::bytes("x"));
+  ASSERT_TRUE(update("TXT", "Replace All", false, evil));
+  EXPECT_NE(std::find(window.calls.begin(), window.calls.end(),
+                      "log: Refused image outside the project folder: ../escaped"),
+            window.calls.end());
+  EXPECT_FALSE(path_exists(tmp / "escaped.png"));
+
+  // A file where the image's folder must go: the update stops, the process goes on.
+  window.calls.clear();
+  fs::remove_all(fs_path(path_join(dir, "img/new")));
+  write_bytes(path_join(dir, "img/new"), "not a folder");
+  EXPECT_FALSE(update("TXT", "Replace All", false));
+  EXPECT_EQ(Lines(window.calls.end() - 3, window.calls.end()),
+            RecordingWindow::error_calls("Failed to save image: img/new/banner"));
+}
+
+TEST_F(UpdateProject, WithoutAWindowNoQuestionIsAsked) {
+  ASSERT_TRUE(
+      update_translation(game(2), {target(), "TXT", "Replace Missing", false}, nullptr, tools));
+  const DialogueRead back = txt_2_dat(*txt_load(target()));
+  EXPECT_EQ(back.data["text_lut"]["w7ZvbBvC"], lines({"ES Hello."}));
+  EXPECT_EQ(back.data["ver_hash"], Value("Ep v2 : bbbb"));
+}
+
+}  // namespace
+}  // namespace verbix
