@@ -140,10 +140,14 @@ TEST_F(ProjectReaderTest, NoImageFolderGivesNoImages) {
 }
 
 #ifndef _WIN32
-TEST_F(ProjectReaderTest, PipesAmongTheImagesAreLeftOut) {
+TEST_F(ProjectReaderTest, PipesAreNotRead) {
   const std::string dir = project();
   write_bytes(path_join(dir, "img/a.png"), "A");
   ASSERT_EQ(mkfifo(path_join(dir, "img/pipe.png").c_str(), 0600), 0);
+  const std::string pipe_dialogue = tmp / "pipe.txt";
+  ASSERT_EQ(mkfifo(pipe_dialogue.c_str(), 0600), 0);
+  EXPECT_TRUE(dlg_data(pipe_dialogue, &window).failed());
+  EXPECT_TRUE(showed("Couldn't load: " + pipe_dialogue));
   const std::optional<Map> images = dir_pngs(path_join(dir, "img"), &window);
   ASSERT_TRUE(images);
   EXPECT_EQ(images->size(), 1u);

@@ -116,6 +116,10 @@ bool embed_font(Value& record, const std::string& project, Window* p_app) {
   return true;
 }
 
+// A folder, a pipe or a device in the dialogue file's place is not read: a pipe could keep
+// the reader waiting for ever. A missing file is left to the loaders, which report it.
+bool readable(const std::string& file) { return !path_exists(file) || is_regular_file(file); }
+
 }  // namespace
 
 std::string dlg_file(std::string_view p_dir) {
@@ -131,7 +135,7 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   const std::string low = lower(file);
   if (ends_with(low, "txt")) {
     info("Loading " + file, p_app);
-    const std::optional<std::string> text = txt_load(file);
+    const std::optional<std::string> text = readable(file) ? txt_load(file) : std::nullopt;
     if (!text || text->empty()) {
       info("Couldn't load: " + file, p_app);
       return read_failure();
@@ -140,7 +144,7 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   }
   if (ends_with(low, "csv")) {
     info("Loading " + file, p_app);
-    const std::optional<CsvTable> rows = csv_load(file);
+    const std::optional<CsvTable> rows = readable(file) ? csv_load(file) : std::nullopt;
     if (!rows || rows->empty()) {
       info("Couldn't load: " + file, p_app);
       return read_failure();
