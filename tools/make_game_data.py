@@ -6,7 +6,9 @@ pickled record) for tests, benchmarks and the demo. Standard library only.
     python3.12 tools/make_game_data.py --size large --cache    # prints the cached file's path
 
 From Python: make_record(size, seed, version) returns the record; game_data_cache(size, ...)
-returns the path of a cached lang.dat, writing it on first use.
+returns the path of a cached lang.dat, writing it on first use; translate_record(rec, seed)
+returns the record as a translator leaves it; release_changes(old, new) gives, per table, the
+keys that a release added and removed.
 
 The data is built so that it survives the tool's dialogue text and CSV forms: choice option
 texts hold no ":" and no "(", speaker names are unique and hold no "(", credit lines hold no
@@ -598,6 +600,57 @@ def make_record(size="tiny", seed=DEFAULT_SEED, version=1):
     if version >= 2:
         next_version(story, parts, seed)
     return assemble(parts, VERSION_LABELS[version])
+
+
+# A translated project: every text changed the way a translator changes it, within the rules
+# above (no ":" or "(" added, no line breaks, speaker names stay unique and are never "Narrator").
+
+GLOSSARY = {"the": "el", "a": "un", "and": "y", "you": "tú", "I": "yo", "is": "es", "to": "a",
+            "of": "de", "in": "en", "OK": "Vale", "No": "No", "Yes": "Sí", "Back": "Volver",
+            "New": "Nueva", "Game": "Partida", "Load": "Cargar", "Old": "Viejo", "Key": "Llave",
+            "Letter": "Carta", "Guard": "Guardia", "Merchant": "Mercader", "Sailor": "Marinero"}
+QUOTES = [("«", "»"), ("‹", "›")]
+TABLES = ("sys_lbls", "sys_menu", "actr_lut", "item_lut", "text_lut")
+
+
+def translate_text(text, rng):
+    """The text translated: blanks around it kept, known words replaced, the rest quoted."""
+    if not text:
+        return text
+    core = text.strip(" \u3000")
+    lead = text[:len(text) - len(text.lstrip(" \u3000"))]
+    trail = text[len(lead) + len(core):]
+    opening, closing = rng.choice(QUOTES)
+    words = " ".join(GLOSSARY.get(w, w) for w in core.split(" "))
+    return f"{lead}{opening}{words}{closing}{trail}"
+
+
+def translate_record(rec, seed=DEFAULT_SEED):
+    """A copy of the record with every text of its tables, its language name and its credits
+    translated; empty texts stay empty (there is nothing to translate)."""
+    rng = random.Random(seed * 7_919 + 5)
+    out = dict(rec)
+    out["lng_name"] = "Español"
+    out["lng_info"] = [translate_text(line, rng) for line in rec["lng_info"]]
+    for table in TABLES:
+        out[table] = {key: ([translate_text(line, rng) for line in value]
+                            if isinstance(value, list) else translate_text(value, rng))
+                      for key, value in rec[table].items()}
+    names = [name for name in out["actr_lut"].values() if name]
+    assert len(set(names)) == len(names) and "Narrator" not in names
+    return out
+
+
+def release_changes(old, new):
+    """Per table, (keys the newer record added, keys it removed), the renamed content ids
+    counted under their new ids."""
+    changes = {}
+    for table in TABLES:
+        before = set(old[table])
+        if table == "text_lut":
+            before = {RENAMED_IDS.get(key, key) for key in before}
+        changes[table] = (set(new[table]) - before, before - set(new[table]))
+    return changes
 
 
 def encode(rec, protocol=4):

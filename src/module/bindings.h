@@ -41,6 +41,9 @@ void bind_csv(nb::module_& m);
 // the Build workflow `build_translation`.
 void bind_project(nb::module_& m);
 
+// The Check and Update workflows: `check_translation`, `update_translation`.
+void bind_workflows(nb::module_& m);
+
 // `verbix._text`, the core's text rules, for tests against CPython.
 void bind_text(nb::module_& m);
 

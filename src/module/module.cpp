@@ -12,6 +12,7 @@ NB_MODULE(verbix, m) {
   verbix::py::bind_csv(m);
   verbix::py::bind_txt(m);
   verbix::py::bind_project(m);
+  verbix::py::bind_workflows(m);
   verbix::py::bind_text(m);
   verbix::py::bind_app(m);
 }

@@ -7,6 +7,7 @@
 // command given to Tk checks first that the window is still there.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,7 +67,9 @@ class App : public Window {
 
   // -- Tab commands --
   void generate_folder();
+  std::string get_update_file() const;  // the Update tab's file, absolute and normalised
   void sel_update_file();
+  std::optional<Value> verify();  // the merged translation, or nothing
   void check();
   void update();
   // The Build tab's paths: its entries' texts made absolute and normalised.
@@ -116,6 +119,7 @@ class App : public Window {
   void close_root();
 
   tk::Commands commands_;
+  std::vector<std::pair<nb::object, nb::object>> blocked_;  // widgets input_disable disabled
 };
 
 // The language data search and the event loop: the entry of the `verbix` command.

@@ -141,6 +141,7 @@ void bind_methods(nb::class_<App>& cls) {
           "p_msg"_a, "p_title"_a = "Confirm")
       .def("generate_folder", &App::generate_folder)
       .def("sel_update_file", &App::sel_update_file)
+      .def("get_update_file", &App::get_update_file)
       .def("check", &App::check)
       .def("update", &App::update)
       .def("sel_build_src", &App::sel_build_src)

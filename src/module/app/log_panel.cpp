@@ -52,11 +52,29 @@ void App::open_logs() {
   open_dir(utils.LOG_PATH, utils.current_log);
 }
 
+// The application-wide bindings run after a widget's own, so they do not stop a click on a
+// button: the widgets that start work are disabled too, with their states kept for input_enable.
 void App::input_disable() {
   for (const char* kind : kInputEvents) root.attr("bind_all")(kind, commands_.breaker());
+  if (!blocked_.empty()) return;
+  for (nb::handle widget : {create_folder_inp, create_format_opt, create_images_opt,
+                            create_folder_btn, update_target_btn, update_images_opt,
+                            update_format_opt, update_backup_tog, update_check_btn, update_button,
+                            build_target_sel, build_output_sel, build_button, log_open, tabview}) {
+    if (!widget.is_valid()) continue;
+    blocked_.emplace_back(nb::borrow(widget), widget.attr("cget")("state"));
+    widget.attr("configure")("state"_a = tk::disabled());
+  }
 }
 
+// Clicks and keys that arrived while the command ran are still queued: they are handled
+// (and dropped by the disabled widgets) before the widgets are given back.
 void App::input_enable() {
+  if (!blocked_.empty() && is_open()) root.attr("update")();
+  std::vector<std::pair<nb::object, nb::object>> blocked = std::move(blocked_);
+  blocked_.clear();
+  if (!is_open()) return;
+  for (auto& [widget, state] : blocked) widget.attr("configure")("state"_a = state);
   for (const char* kind : kInputEvents) root.attr("unbind_all")(kind);
 }
 

@@ -1,0 +1,118 @@
+"""The Update tab in the real window: the "..." button, Check and Update on the loaded game
+data, and the input block that holds while they run and is lifted on every way out."""
+
+import tkinter.messagebox
+
+import pytest
+
+import verbix
+from window_harness import dialogs, gen, open_app, panel, place  # noqa: F401
+
+BUTTONS = ("update_target_btn", "update_check_btn", "update_button", "create_folder_btn",
+           "build_button")
+
+
+@pytest.fixture
+def project(tmp_path):
+    """A translated project of the tiny game's first version, and its second version."""
+    old = gen.make_record("tiny", version=1)
+    folder = tmp_path / "Spanish"
+    folder.mkdir()
+    path = folder / "dialogue.txt"
+    for key in old["sections"]:
+        if key not in verbix.SECTIONS:
+            verbix.SECTIONS.append(key)
+    path.write_text(verbix.dat_2_txt(gen.translate_record(old)), encoding="utf-8")
+    return path
+
+
+@pytest.fixture
+def app(open_app, tmp_path):  # noqa: F811
+    """A window on the second version of the tiny game."""
+    lang = tmp_path / "game" / "lang.dat"
+    gen.write_lang_dat(lang, "tiny", version=2)
+    return open_app(lang)
+
+
+def states(app):
+    return {name: str(getattr(app, name).cget("state")) for name in BUTTONS}
+
+
+def click(widget):
+    """Queues a mouse click on a customtkinter button, as the user's would arrive."""
+    for kind in ("<Enter>", "<Button-1>", "<ButtonRelease-1>"):
+        widget._canvas.event_generate(kind, x=3, y=3, when="tail")
+
+
+@pytest.mark.parametrize("name, form", [("dialogue.CSV", "CSV"), ("Dialogue.txt", "TXT")])
+def test_the_file_button_sets_the_entry_and_the_format(app, dialogs, tmp_path, name, form):  # noqa: F811
+    chosen = tmp_path / name
+    chosen.write_text("x")
+    app.update_format_opt.set("CSV" if form == "TXT" else "TXT")
+    dialogs.open_file += [str(chosen), ""]
+    app.update_target_btn.invoke()
+    assert app.update_target_pth.get() == str(chosen) == app.get_update_file()
+    assert app.update_format_opt.get() == form
+    assert panel(app).endswith(f"Selected file: {chosen}\n")
+    app.update_target_btn.invoke()  # cancelled: nothing changes
+    assert app.update_target_pth.get() == str(chosen)
+    assert dialogs.of("askopenfilename")[0]["title"] == "Select Translation File"
+
+
+def test_check_shows_the_report_and_changes_nothing(app, project, utils):
+    from conftest import Recorder
+
+    before = project.read_bytes()
+    app.set_lbl(app.update_target_pth, str(project))
+    app.update_check_btn.invoke()
+    recorder = Recorder()
+    verbix.check_translation(app.data, str(project), recorder)
+    shown = "".join(c[1] + "\n" for c in recorder.calls if c[0] == "append_log")
+    assert panel(app) == shown
+    assert shown.startswith("---------------------------\n CHECKING TRANSLATION FILE \n")
+    assert "Content ID update: yrrRQ30Q -> w7ZvbBvC\n" in shown and "Additions: " in shown
+    assert project.read_bytes() == before
+
+
+def test_input_is_blocked_while_update_runs(app, project, monkeypatch, place):  # noqa: F811
+    import time
+
+    app.tabview.set("Update")  # clicks reach only a shown button
+    for _ in range(3):
+        time.sleep(0.06)
+        app.root.update()
+    app.set_lbl(app.update_target_pth, str(project))
+    app.update_format_opt.set("TXT")
+    app.update_images_opt.set("Change Nothing")
+    normal = states(app)
+    seen = []
+
+    def ask(*args, **kwargs):  # the question comes while the update runs
+        seen.append(states(app))
+        click(app.update_check_btn)
+        return True
+
+    monkeypatch.setattr(tkinter.messagebox, "askyesno", ask)
+    app.update_button.invoke()
+    app.root.update()
+    assert seen == [{name: "disabled" for name in BUTTONS}]
+    assert "Successfully updated" in panel(app)
+    assert "CHECKING" not in panel(app)  # the click queued during the update was dropped
+    assert states(app) == normal and app.root.bind_all("<Button>") == ""
+    click(app.update_check_btn)  # the same click, once input is back, runs Check
+    app.root.update()
+    assert panel(app).startswith("---------------------------\n CHECKING TRANSLATION FILE \n")
+
+
+def test_an_error_stop_gives_input_back(app, dialogs, tmp_path):  # noqa: F811
+    normal = states(app)
+    missing = tmp_path / "gone" / "dialogue.txt"
+    app.set_lbl(app.update_target_pth, str(missing))
+    app.update_button.invoke()
+    assert [kw["message"] for kw in dialogs.of("showerror")] == [f"File doesn't exist:\n{missing}"]
+    assert states(app) == normal and app.root.bind_all("<Key>") == ""
+    app.update_format_opt.set("DOCX")  # the combo box is editable
+    app.set_lbl(app.update_target_pth, str(tmp_path))
+    app.update_button.invoke()
+    assert dialogs.of("showerror")[-1]["message"] == "Failed to update unknown file type: docx"
+    assert states(app) == normal
