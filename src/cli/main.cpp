@@ -65,11 +65,13 @@ bool replaceable(const std::string& p_path) {
 int run(const Common& p_common, const std::function<bool(const Value&, ConsoleWindow&)>& p_work,
         const std::function<std::string()>& p_fallback) {
   setup_log(p_common.log_dir);
+  wait_for_free_log_name();
   ConsoleWindow window(p_common.answers);
   bool ok = false;
-  std::optional<Value> game = load_game(p_common.game, window);
-  start_log_file();
-  if (game) ok = p_work(*game, window);
+  if (std::optional<Value> game = load_game(p_common.game, window)) {
+    utils.log_flush();  // as the window's start-up ends
+    ok = p_work(*game, window);
+  }
   // Lines after the workflow's last flush (a declined question) still reach the file.
   utils.log_flush();
   if (ok && !window.failed()) return 0;

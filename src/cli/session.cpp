@@ -58,14 +58,13 @@ void setup_log(const std::string& p_log_dir) {
   };
 }
 
-void start_log_file() {
+void wait_for_free_log_name() {
   auto name = [] {
     return path_join(utils.LOG_PATH,
                      utils.LOG_NAME + "_" + utils.timestamp() + "." + utils.LOG_EXTN);
   };
   for (int i = 0; i < 40 && path_exists(name()); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  utils.log_flush();
 }
 
 std::optional<Value> load_game(const std::string& p_path, Window& p_app) {
