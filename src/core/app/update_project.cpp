@@ -120,7 +120,19 @@ UpdateTools update_tools() {
           [] { return utils.timestamp(); }};
 }
 
-std::optional<Value> verify(const Value& p_game, const std::string& p_target, Window* p_app) {
+namespace {
+
+// The merged record and the file content it was written to for the report: the TXT text or
+// the CSV rows, whichever is the translation file's form. Update writes the same content
+// when the form stays, so it is made once.
+struct Merged {
+  Value data;
+  std::string text;
+  CsvTable rows;
+};
+
+std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p_target,
+                                       Window* p_app) {
   DialogueRead read = dlg_data(p_target, p_app);
   if (read.failed()) {
     info("No data found: " + p_target);
@@ -158,12 +170,15 @@ std::optional<Value> verify(const Value& p_game, const std::string& p_target, Wi
   const std::string form = format && format->is_text() ? format->as_text() : std::string();
   std::string word;
   Value curr_meta;
+  Merged merged;
   if (form == "TXT") {
     word = "line";
-    curr_meta = txt_2_dat(dat_2_txt(file_data)).meta;
+    merged.text = dat_2_txt(file_data);
+    curr_meta = txt_2_dat(merged.text).meta;
   } else if (form == "CSV") {
     word = "row";
-    curr_meta = csv_2_dat(dat_2_csv(p_game, file_data)).meta;
+    merged.rows = dat_2_csv(p_game, file_data);
+    curr_meta = csv_2_dat(merged.rows).meta;
   } else {
     info("Data type information missing.", p_app);
     return std::nullopt;
@@ -178,7 +193,16 @@ std::optional<Value> verify(const Value& p_game, const std::string& p_target, Wi
   }
   info("\nChecks and comparisons complete.", p_app);
   info("Additions: " + std::to_string(adds) + " / Removals: " + std::to_string(rems) + "\n", p_app);
-  return std::move(file_data);
+  merged.data = std::move(file_data);
+  return merged;
+}
+
+}  // namespace
+
+std::optional<Value> verify(const Value& p_game, const std::string& p_target, Window* p_app) {
+  std::optional<Merged> merged = merge_and_report(p_game, p_target, p_app);
+  if (!merged) return std::nullopt;
+  return std::move(merged->data);
 }
 
 void check_translation(const Value& p_game, const std::string& p_target, Window* p_app) {
@@ -208,9 +232,10 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
     return std::nullopt;
   }
 
-  std::optional<Value> dlg_dat = verify(p_game, dlg_pth, p_app);
-  if (!dlg_dat)
+  std::optional<Merged> merged = merge_and_report(p_game, dlg_pth, p_app);
+  if (!merged)
     return error("Update failed, check logs for information.", std::optional<Value>(), p_app);
+  Value* dlg_dat = &merged->data;
 
   const bool opt_backups = p_request.backup;
   const std::string& opt_replace = p_request.images;
@@ -225,12 +250,14 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   const std::string new_pth = dlg_fmt != dlg_ext ? with_extension(dlg_pth, dlg_fmt) : dlg_pth;
   bool written = false;
   if (dlg_fmt == "txt") {
-    const std::string text = dat_2_txt(*dlg_dat, p_app);
-    written = !text.empty() && txt_save(new_pth, text) == 0;
+    if (merged->text.empty()) merged->text = dat_2_txt(*dlg_dat, p_app);
+    written = !merged->text.empty() && txt_save(new_pth, merged->text) == 0;
   } else {
-    const CsvTable rows = dat_2_csv(p_game, *dlg_dat, p_app);
-    written = !rows.empty() && csv_save(new_pth, rows) == 0;
+    if (merged->rows.empty()) merged->rows = dat_2_csv(p_game, *dlg_dat, p_app);
+    written = !merged->rows.empty() && csv_save(new_pth, merged->rows) == 0;
   }
+  merged->text = std::string();  // the file content is not needed any more
+  merged->rows = CsvTable();
   if (!written) return error("Failed to update " + new_pth, std::optional<Value>(), p_app);
   if (new_pth != dlg_pth) delete_file(dlg_pth);
 
@@ -271,7 +298,7 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
 
   info("\nSuccessfully updated " + new_pth + "\n", p_app);
   if (path_exists(new_pth)) p_tools.open_folder(dlg_dir, new_pth);
-  return dlg_dat;
+  return std::move(*dlg_dat);
 }
 
 }  // namespace verbix
