@@ -7,7 +7,8 @@ alone, CPython's pickle with zlib), with the peak memory of each step.
 Every step runs in a fresh process, `--runs` times; the figures are the fastest run (wall
 clock and CPU time of the step itself) and the peak resident memory of that process (which
 includes what the step needs before it starts: a save first loads the record). The
-core's steps come from bench_container.cpp, built here into build/data-bench.
+core's steps come from bench_container.cpp, built here into build/data-bench (or the folder
+given with --build-dir).
 """
 
 import argparse
@@ -23,14 +24,18 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tools"))
 import make_game_data as gen  # noqa: E402
 
-BUILD = ROOT / "build" / "data-bench"
 
-
-def build_core_bench():
-    subprocess.run(["cmake", "-G", "Ninja", "-S", str(ROOT / "bench"), "-B", str(BUILD),
+def build_core_bench(build_dir):
+    subprocess.run(["cmake", "-G", "Ninja", "-S", str(ROOT / "bench"), "-B", str(build_dir),
                     "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(BUILD)], check=True, stdout=subprocess.DEVNULL)
-    return BUILD / "bench_container"
+    subprocess.run(["cmake", "--build", str(build_dir)], check=True, stdout=subprocess.DEVNULL)
+    return build_dir / "bench_container"
+
+
+def module_importable():
+    """Whether this Python has the verbix module (its steps are left out without it)."""
+    done = subprocess.run([sys.executable, "-c", "import verbix"], capture_output=True)
+    return done.returncode == 0
 
 
 # A Python step: the child prints the same JSON line as the core's bench program.
@@ -92,13 +97,15 @@ def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--size", default="large", choices=list(gen.SIZES))
     ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--build-dir", type=Path, default=ROOT / "build" / "data-bench")
     args = ap.parse_args(argv)
 
     path = str(gen.game_data_cache(args.size))
-    out = str(BUILD / "saved.dat")
+    out = str(args.build_dir / "saved.dat")
     compressed = os.path.getsize(path)
     record_bytes = stream_size(path)
-    core = str(build_core_bench())
+    core = str(build_core_bench(args.build_dir))
+    with_module = module_importable()
 
     def core_step(step, *extra):
         return run_step([core, step, path, *extra], args.runs)
@@ -111,12 +118,12 @@ def main(argv=None):
         "py-inflate": py_step("py-inflate"),
         "load": core_step("load"),
         "cpython-load": py_step("cpython-load"),
-        "verbix-load": py_step("verbix-load"),
+        "verbix-load": py_step("verbix-load") if with_module else None,
         "deflate": core_step("deflate"),
         "py-deflate": py_step("py-deflate"),
         "save": core_step("save", out),
         "cpython-save": py_step("cpython-save"),
-        "verbix-save": py_step("verbix-save"),
+        "verbix-save": py_step("verbix-save") if with_module else None,
     }
 
     mb = 1 << 20
@@ -138,6 +145,9 @@ def main(argv=None):
     }
     for key, name in names.items():
         x = r[key]
+        if x is None:
+            print(f"  {name:<46} (the verbix module is not installed here)")
+            continue
         print(f"  {name:<46} {x['wall']:7.3f} {x['cpu']:7.3f} {x['peak_rss'] / mb:8.1f}")
 
     def ratio(a, b, field="wall"):
@@ -152,6 +162,8 @@ def main(argv=None):
         ("save", "deflate", "save / deflate alone"),
         ("save", "cpython-save", "save / CPython save"),
     ]:
+        if r[a] is None or r[b] is None:
+            continue
         print(f"    {label:<40} {ratio(a, b):5.2f} / {ratio(a, b, 'cpu'):5.2f}")
     print(f"    {'load peak memory / uncompressed record':<40} "
           f"{r['load']['peak_rss'] / record_bytes:5.2f}")

@@ -4,7 +4,8 @@ CPython's csv.reader on the same file beside the core's csv_load.
 
     .venv/bin/python bench/bench_formats.py [--size large] [--runs 5]
 
-The core's steps come from bench_formats.cpp, built here into build/formats-bench.
+The core's steps come from bench_formats.cpp, built here into build/formats-bench (or the
+folder given with --build-dir).
 """
 
 import argparse
@@ -27,8 +28,7 @@ FLOORS = {"dat_2_txt": "floor: copy text", "txt_2_dat": "floor: split text into 
           "csv_load": "floor: write and read the csv bytes"}
 
 
-def build():
-    build_dir = ROOT / "build" / "formats-bench"
+def build(build_dir):
     subprocess.run(["cmake", "-G", "Ninja", "-S", str(ROOT / "bench"), "-B", str(build_dir),
                     "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", str(build_dir), "--target", "bench_formats"], check=True,
@@ -40,8 +40,9 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--size", default="large")
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "formats-bench")
     args = parser.parse_args()
-    program = build()
+    program = build(args.build_dir)
     path = gen.game_data_cache(args.size)
     with tempfile.TemporaryDirectory() as out:
         proc = subprocess.run([str(program), str(path), str(args.runs), out], check=True,
