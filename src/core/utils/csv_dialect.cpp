@@ -5,23 +5,39 @@
 namespace verbix {
 namespace {
 
+// Whether a field must be quoted: it holds a comma, a double quote, CR or LF.
+bool needs_quotes(std::string_view field) {
+  for (const char c : field)
+    if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+  return false;
+}
+
 void append_field(std::string& out, std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+  if (!needs_quotes(field)) {
     out += field;
     return;
   }
   out += '"';
-  for (char c : field) {
-    if (c == '"') out += '"';
-    out += c;
+  for (std::size_t q; (q = field.find('"')) != std::string_view::npos;) {
+    out.append(field.substr(0, q + 1));
+    out += '"';
+    field.remove_prefix(q + 1);
   }
+  out += field;
   out += '"';
 }
 
 }  // namespace
 
 std::string csv_format(const CsvTable& rows) {
+  // The unquoted size, with a little room for quotes, so that the text is built in place.
+  std::size_t size = 0;
+  for (const CsvRow& row : rows) {
+    size += row.size() + 2;
+    for (const std::string& field : row) size += field.size();
+  }
   std::string out;
+  out.reserve(size + size / 32 + 16);
   for (const CsvRow& row : rows) {
     if (row.size() == 1 && row[0].empty()) {
       out += "\"\"";
@@ -97,7 +113,24 @@ class Parser {
     if (c == kEol && state_ == State::kStartRecord) {
       rows_.push_back(std::move(fields_));
       fields_.clear();
+      fields_.reserve(rows_.back().size());  // rows mostly have the width of the one before
     }
+  }
+
+  // Adds to the field, at once, the characters from `pos` on that the current state would
+  // add one by one, and returns where they end: inside a quoted field everything up to a
+  // double quote (line breaks included; the end of a line changes nothing there), inside
+  // an unquoted one everything up to a comma or line break.
+  std::size_t take_run(std::string_view text, std::size_t pos) {
+    std::size_t end = pos;
+    if (state_ == State::kInQuoted) {
+      end = text.find('"', pos);
+      if (end == std::string_view::npos) end = text.size();
+    } else if (state_ == State::kInField) {
+      while (end < text.size() && text[end] != ',' && text[end] != '\n' && text[end] != '\r') ++end;
+    }
+    field_.append(text.data() + pos, end - pos);
+    return end;
   }
 
   bool in_quoted_field() const { return state_ == State::kInQuoted; }
@@ -133,6 +166,8 @@ CsvTable csv_parse(std::string_view text) {
   Parser parser(rows);
   const size_t n = text.size();
   for (size_t i = 0; i < n; ++i) {
+    i = parser.take_run(text, i);
+    if (i == n) break;
     const char c = text[i];
     parser.feed(static_cast<unsigned char>(c));
     if (c == '\n' || (c == '\r' && (i + 1 == n || text[i + 1] != '\n'))) parser.feed(kEol);
