@@ -44,12 +44,6 @@ std::string cell(const Value* v) {
   return text_form(*v);
 }
 
-// Line `i` of the lines under `key` of `text_lut`, if there is one.
-const Value* line_at(const Value& rec, std::string_view key, std::size_t i) {
-  const List* lines = list_of(lookup(rec, "text_lut", key));
-  return lines && i < lines->size() ? &(*lines)[i] : nullptr;
-}
-
 // A table of the record in the order of sort_values (the empty map when it is not a map).
 Map sorted_table(const Value& rec, std::string_view table) {
   const Map* m = map_of(rec.find(table));
@@ -103,15 +97,45 @@ std::optional<std::string> block_key(std::string_view first) {
   return key;
 }
 
+// A list of the values, moved in (a braced list would copy each one).
+template <class... Items>
+Value list_value(Items&&... items) {
+  List list;
+  list.reserve(sizeof...(items));
+  (list.emplace_back(std::forward<Items>(items)), ...);
+  return Value(std::move(list));
+}
+
+// A dialogue section's entry {"name": name, "text": ids}.
+Value section_entry(Value name, Value ids) {
+  Map entry;
+  entry.reserve(2);
+  entry.set("name", std::move(name));
+  entry.set("text", std::move(ids));
+  return Value(std::move(entry));
+}
+
+// A row of the given cells, moved in.
+template <class... Cells>
+CsvRow row(Cells&&... cells) {
+  CsvRow r;
+  r.reserve(sizeof...(cells));
+  (r.emplace_back(std::forward<Cells>(cells)), ...);
+  return r;
+}
+
 Value pair(std::size_t num, std::string text) {
-  return Value(List{Value(static_cast<std::int64_t>(num)), Value(std::move(text))});
+  return list_value(Value(static_cast<std::int64_t>(num)), Value(std::move(text)));
 }
 
 std::string joined(const List& lines) {
   std::string out;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i) out += '\n';
-    out += text_form(lines[i]);
+    if (lines[i].is_text())
+      out += lines[i].as_text();
+    else
+      out += repr(lines[i]);
   }
   return out;
 }
@@ -167,7 +191,7 @@ class CsvReader {
   }
   // Sets the DialogueMeta entry of `key` to the one pair [row, text].
   void meta_pair(const std::string& key, const std::string& text) {
-    meta_slot(key) = Value(List{pair(num_, text)});
+    meta_slot(key) = list_value(pair(num_, text));
   }
   // A row of a dialogue section or of the descriptions; the failure pair when it is faulty.
   std::optional<DialogueRead> dialogue_row(const CsvRow& row);
@@ -218,13 +242,13 @@ std::optional<DialogueRead> CsvReader::dialogue_row(const CsvRow& row) {
       // into another section's choices.
       if (*n == 1 || !opt_ || choice_seg_ != seg_) {
         if (!txt_->empty() && !opt_) close_block();
-        seg_->push_back(Value(Map{{"name", kChoices}, {"text", Value::list()}}));
+        seg_->push_back(section_entry(Value(kChoices), Value::list()));
         txt_ = &seg_->back()["text"].as_list();
         choice_seg_ = seg_;
       }
       opt_ = true;
       txt_->push_back(Value(cuid));
-      put(text_lut_, cuid, Value(List{Value(text)}));
+      put(text_lut_, cuid, list_value(Value(text)));
       meta_pair(cuid, text);
       return {};
     }
@@ -236,9 +260,8 @@ std::optional<DialogueRead> CsvReader::dialogue_row(const CsvRow& row) {
     if (!opt_) close_block();
     txt_ = &put(text_lut_, cuid, Value::list()).as_list();
     const auto speaker = spkr2cuid_.find(source);
-    seg_->push_back(
-        Value(Map{{"name", speaker == spkr2cuid_.end() ? Value("") : Value(speaker->second)},
-                  {"text", Value(List{Value(cuid)})}}));
+    seg_->push_back(section_entry(speaker == spkr2cuid_.end() ? Value("") : Value(speaker->second),
+                                  list_value(Value(cuid))));
     block_num_ = num_;
     block_cid_ = cuid;
   }
@@ -368,14 +391,14 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
 
   CsvTable rows;
   if (const Map* t = map_of(p_eng.find("text_lut"))) rows.reserve(t->size() + 64);
-  rows.push_back({"Version"});
-  rows.push_back({cell(head.find("ver_hash"))});
+  rows.push_back(row("Version"));
+  rows.push_back(row(cell(head.find("ver_hash"))));
   rows.emplace_back();
-  rows.push_back({"Language", "Font File", "Font Size"});
+  rows.push_back(row("Language", "Font File", "Font Size"));
   rows.push_back(
-      {cell(head.find("lng_name")), cell(head.find("fnt_face")), cell(head.find("fnt_size"))});
+      row(cell(head.find("lng_name")), cell(head.find("fnt_face")), cell(head.find("fnt_size"))));
   rows.emplace_back();
-  rows.push_back({"Credit 1", "Credit 2", "Credit 3"});
+  rows.push_back(row("Credit 1", "Credit 2", "Credit 3"));
   {
     CsvRow credits;
     const Value* info_value = head.find("lng_info");
@@ -388,34 +411,47 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
   }
   rows.emplace_back();
 
-  rows.push_back({"Labels", "English", "Translation"});
+  rows.push_back(row("Labels", "English", "Translation"));
   if (const Map* m = map_of(p_eng.find("sys_lbls")))
-    for (const auto& [key, value] : *m) rows.push_back({key, cell(&value), tr("sys_lbls", key)});
+    for (const auto& [key, value] : *m) rows.push_back(row(key, cell(&value), tr("sys_lbls", key)));
   rows.emplace_back();
 
-  rows.push_back({"Menus", "Translation"});
+  rows.push_back(row("Menus", "Translation"));
   if (const Map* m = map_of(p_eng.find("sys_menu")))
-    for (const auto& e : *m) rows.push_back({e.key(), tr("sys_menu", e.key())});
+    for (const auto& e : *m) rows.push_back(row(e.key(), tr("sys_menu", e.key())));
   rows.emplace_back();
 
-  rows.push_back({"Speakers", "English", "Translation"});
+  rows.push_back(row("Speakers", "English", "Translation"));
   const Map speakers = sorted_table(p_eng, "actr_lut");
   for (const auto& [key, value] : speakers)
-    rows.push_back({key, cell(&value), tr("actr_lut", key)});
+    rows.push_back(row(key, cell(&value), tr("actr_lut", key)));
   rows.emplace_back();
 
-  rows.push_back({"Items", "English", "Translation"});
+  rows.push_back(row("Items", "English", "Translation"));
   const Map items = sorted_table(p_eng, "item_lut");
-  for (const auto& [key, value] : items) rows.push_back({key, cell(&value), tr("item_lut", key)});
+  for (const auto& [key, value] : items)
+    rows.push_back(row(key, cell(&value), tr("item_lut", key)));
   rows.emplace_back();
 
-  rows.push_back({"Descriptions", "Item", "English", "Translation"});
+  // The tables that every row below looks into, found once.
+  const Map* eng_text = map_of(p_eng.find("text_lut"));
+  const Map* eng_actr = map_of(p_eng.find("actr_lut"));
+  const Map* lng_text = map_of(lng.find("text_lut"));
+  const auto find_in = [](const Map* table, std::string_view key) {
+    return table ? table->find(key) : nullptr;
+  };
+  const auto line = [](const List* lines, std::size_t i) {
+    return lines && i < lines->size() ? &(*lines)[i] : nullptr;
+  };
+
+  rows.push_back(row("Descriptions", "Item", "English", "Translation"));
   for (const auto& [key, value] : items) {
-    const List* lines = list_of(lookup(p_eng, "text_lut", key));
+    const List* lines = list_of(find_in(eng_text, key));
     if (!lines) continue;
+    const List* translated_lines = list_of(find_in(lng_text, key));
     const std::string name = cell(&value);
     for (std::size_t i = 0; i < lines->size(); ++i)
-      rows.push_back({key, name, cell(&(*lines)[i]), cell(line_at(lng, key, i))});
+      rows.push_back(row(key, name, cell(&(*lines)[i]), cell(line(translated_lines, i))));
   }
 
   const Map* sections = map_of(p_eng.find("sections"));
@@ -423,8 +459,8 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
   for (const auto& [key, entries] : *sections) {
     rows.emplace_back();
     rows.emplace_back();
-    rows.push_back({"Section", key});
-    rows.push_back({"ID", "Source", "English", "Translation"});
+    rows.push_back(row("Section", key));
+    rows.push_back(row("ID", "Source", "English", "Translation"));
     const List* list = list_of(&entries);
     if (!list) continue;
     for (const Value& entry : *list) {
@@ -433,22 +469,24 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
       const std::string name = cell(entry.find("name"));
       if (name == kChoices) {
         for (std::size_t n = 0; n < ids->size(); ++n) {
-          const std::string id = cell(&(*ids)[n]);
-          const Value* english = line_at(p_eng, id, 0);
-          rows.push_back({id, "CHOICE(" + std::to_string(n + 1) + ")",
-                          english ? cell(english) : std::string(kMissing),
-                          cell(line_at(lng, id, 0))});
+          std::string id = cell(&(*ids)[n]);
+          const Value* english = line(list_of(find_in(eng_text, id)), 0);
+          std::string translation = cell(line(list_of(find_in(lng_text, id)), 0));
+          rows.push_back(row(std::move(id), "CHOICE(" + std::to_string(n + 1) + ")",
+                             english ? cell(english) : std::string(kMissing),
+                             std::move(translation)));
         }
         continue;
       }
       if (ids->empty()) continue;  // no content id: nothing to write
       const std::string id = cell(&(*ids)[0]);
-      const List* lines = list_of(lookup(p_eng, "text_lut", id));
+      const List* lines = list_of(find_in(eng_text, id));
       if (!lines) continue;
-      std::string speaker = cell(lookup(p_eng, "actr_lut", name));
+      const List* translated_lines = list_of(find_in(lng_text, id));
+      std::string speaker = cell(find_in(eng_actr, name));
       if (speaker.empty()) speaker = kNarrator;
       for (std::size_t i = 0; i < lines->size(); ++i)
-        rows.push_back({id, speaker, cell(&(*lines)[i]), cell(line_at(lng, id, i))});
+        rows.push_back(row(id, speaker, cell(&(*lines)[i]), cell(line(translated_lines, i))));
     }
   }
   return rows;

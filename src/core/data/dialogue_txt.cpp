@@ -89,8 +89,32 @@ std::string join_lines(const List& lines) {
   return out;
 }
 
+// A list of the values, moved in (a braced list would copy each one).
+template <class... Items>
+Value list_of(Items&&... items) {
+  List list;
+  list.reserve(sizeof...(items));
+  (list.emplace_back(std::forward<Items>(items)), ...);
+  return Value(std::move(list));
+}
+
 Value pair(long long line, std::string text) {
-  return Value(List{Value(line), Value(std::move(text))});
+  return list_of(Value(line), Value(std::move(text)));
+}
+
+// The text form of a value appended to `out`, without a copy of a text.
+void append_form(std::string& out, const Value& v) {
+  if (v.is_text())
+    out += v.as_text();
+  else
+    out += repr(v);
+}
+
+// The text form of a value: a view of a text itself, or of its representation in `scratch`.
+std::string_view form_view(const Value& v, std::string& scratch) {
+  if (v.is_text()) return v.as_text();
+  scratch = repr(v);
+  return scratch;
 }
 
 // -- Writer --
@@ -103,7 +127,7 @@ void append_content(std::string& out, const Value* entry) {
   if (!entry || entry->is_none()) return;
   for (const Value& line : entry->as_list()) {
     out += ": ";
-    out += text_form(line);
+    append_form(out, line);
     out += '\n';
   }
 }
@@ -119,19 +143,19 @@ std::string write_txt(const Value& rec) {
 
   std::string out;
   out += "[VERSION]\n";
-  out += text_form(rec["ver_hash"]);
+  append_form(out, rec["ver_hash"]);
   out += "\n\n[LANGUAGE]\n";
-  out += text_form(rec["lng_name"]);
+  append_form(out, rec["lng_name"]);
   out += "\n\n[FONT]\nFile : ";
-  out += text_form(rec["fnt_face"]);
+  append_form(out, rec["fnt_face"]);
   out += "\nSize : ";
-  out += text_form(rec["fnt_size"]);
+  append_form(out, rec["fnt_size"]);
   out += "\n\n[CREDITS]\n";
   // Always three credit lines: missing ones are written empty, extra ones are not written.
   for (std::size_t i = 0; i < 3; ++i) {
     out += std::to_string(i + 1);
     out += " : ";
-    if (i < credits.size()) out += text_form(credits[i]);
+    if (i < credits.size()) append_form(out, credits[i]);
     out += '\n';
   }
 
@@ -139,7 +163,7 @@ std::string write_txt(const Value& rec) {
   for (const auto& [key, text] : lbls) {
     out += key;
     out += " : ";
-    out += text_form(text);
+    append_form(out, text);
     out += '\n';
   }
 
@@ -150,7 +174,7 @@ std::string write_txt(const Value& rec) {
     out += key;
     out.append(pad - code_point_count(key), ' ');
     out += " : ";
-    out += text_form(text);
+    append_form(out, text);
     out += '\n';
   }
 
@@ -160,7 +184,7 @@ std::string write_txt(const Value& rec) {
     out += '#';
     out += id;
     out += " : ";
-    out += text_form(name);
+    append_form(out, name);
     out += '\n';
   }
 
@@ -169,7 +193,7 @@ std::string write_txt(const Value& rec) {
     out += '#';
     out += id;
     out += " : ";
-    out += text_form(name);
+    append_form(out, name);
     out += '\n';
   }
 
@@ -178,11 +202,12 @@ std::string write_txt(const Value& rec) {
     out += "\n#";
     out += id;
     out += " (";
-    out += text_form(name);
+    append_form(out, name);
     out += ")\n";
     append_content(out, text_lut.find(id));
   }
 
+  std::string scratch;  // the text form of an id that is not a text
   for (const auto& [key, entries] : sections) {
     out += "\n\n[";
     out += key;
@@ -195,7 +220,7 @@ std::string write_txt(const Value& rec) {
         out += kChoices;
         out += '\n';
         for (const Value& id : ids) {
-          const std::string cid = text_form(id);
+          const std::string_view cid = form_view(id, scratch);
           out += '#';
           out += cid;
           out += " : ";
@@ -204,21 +229,21 @@ std::string write_txt(const Value& rec) {
           if (!text || text->is_none())
             out += "N/A";
           else if (!text->as_list().empty())
-            out += text_form(text->as_list().front());
+            append_form(out, text->as_list().front());
           out += '\n';
         }
         continue;
       }
       // A block without a content id has nothing to show or to read back.
       if (ids.empty()) continue;
-      const std::string cid = text_form(ids.front());
+      const std::string_view cid = form_view(ids.front(), scratch);
       const Value* speaker = name.is_text() ? actr.find(name.as_text()) : nullptr;
-      std::string shown = speaker && !speaker->is_none() ? text_form(*speaker) : std::string();
-      if (shown.empty()) shown = kNarrator;
       out += "\n#";
       out += cid;
       out += " (";
-      out += shown;
+      const std::size_t shown_at = out.size();
+      if (speaker && !speaker->is_none()) append_form(out, *speaker);
+      if (out.size() == shown_at) out += kNarrator;
       out += ")\n";
       append_content(out, text_lut.find(cid));
     }
@@ -416,7 +441,7 @@ void TxtReader::handle_table(std::string_view line) {
                                         : &sys_lbls_;
   // A nameless speaker cannot be found by its name; blocks never refer to it.
   if (field == &actr_lut_ && !value.empty()) speakers_[value] = key;
-  meta_list(key) = Value(List{pair(line_no_, value)});
+  meta_list(key) = list_of(pair(line_no_, value));
   field->set(key, Value(std::move(value)));
 }
 
@@ -449,13 +474,16 @@ bool TxtReader::handle_header(std::string_view line) {
     std::string text(drop_one_space(value));
     sections_[choice_section_].entries[choice_entry_].ids.push_back(Value(key));
     meta.as_list().push_back(pair(line_no_, text));
-    text_lut_[key] = Value(List{Value(std::move(text))});
+    text_lut_[key] = list_of(Value(std::move(text)));
     return true;
   }
-  if (upper_tag_ != "DESCRIPTIONS")
-    sections_[current_section_].entries.push_back({speaker_id(value), List{Value(key)}});
+  if (upper_tag_ != "DESCRIPTIONS") {
+    Entry& entry = sections_[current_section_].entries.emplace_back(Entry{speaker_id(value), {}});
+    entry.ids.emplace_back(key);
+  }
+  // The block's lines replace this entry when it closes.
   Value& lines = text_lut_[key];
-  lines = Value::list();
+  lines = Value();
   block_open_ = true;
   block_line_ = line_no_;
   block_meta_ = &meta;
@@ -541,9 +569,13 @@ DialogueRead TxtReader::result() {
   for (Section& s : sections_) {
     List entries;
     entries.reserve(s.entries.size());
-    for (Entry& e : s.entries)
-      entries.push_back(
-          Value(Map{{"name", Value(std::move(e.name))}, {"text", Value(std::move(e.ids))}}));
+    for (Entry& e : s.entries) {
+      Map entry;
+      entry.reserve(2);
+      entry.set("name", Value(std::move(e.name)));
+      entry.set("text", Value(std::move(e.ids)));
+      entries.emplace_back(std::move(entry));
+    }
     sections.set(std::move(s.key), Value(std::move(entries)));
   }
   rec["sections"] = Value(std::move(sections));
