@@ -1,6 +1,7 @@
 #include "data/compare.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "data/container.h"
@@ -30,26 +31,44 @@ std::string_view without_last4(std::string_view text) {
 // Python's text[-4:].
 std::string_view last4(std::string_view text) { return text.substr(last_code_points(text, 4)); }
 
-std::string sorted_concat(std::vector<std::string_view>& keys) {
+// A key with its first eight bytes as a big-endian number (zero-padded), so that most
+// comparisons in the sort are one integer comparison instead of a call to compare memory.
+struct SortKey {
+  std::uint64_t head;
+  std::string_view text;
+
+  explicit SortKey(std::string_view t) : head(0), text(t) {
+    const std::size_t n = std::min<std::size_t>(t.size(), 8);
+    for (std::size_t i = 0; i < n; ++i)
+      head |= std::uint64_t{static_cast<unsigned char>(t[i])} << (56 - 8 * i);
+  }
+  // Code-point order is byte order; equal heads leave the decision to the whole texts.
+  bool operator<(const SortKey& o) const { return head != o.head ? head < o.head : text < o.text; }
+  bool operator==(const SortKey& o) const { return head == o.head && text == o.text; }
+};
+
+std::string sorted_concat(std::vector<SortKey>& keys) {
   std::sort(keys.begin(), keys.end());
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   std::size_t size = 0;
-  for (std::string_view k : keys) size += k.size();
+  for (const SortKey& k : keys) size += k.text.size();
   std::string out;
   out.reserve(size);
-  for (std::string_view k : keys) out += k;
+  for (const SortKey& k : keys) out += k.text;
   return out;
 }
 
 }  // namespace
 
 std::string data_hash(const Value& p_dat) {
-  std::vector<std::string_view> images, content;
+  std::vector<SortKey> images, content;
   if (p_dat.is_map()) {
     for (const auto& [key, value] : p_dat.as_map()) {
       if (key == "sections" || !value.is_map()) continue;
       auto& into = key.find("img") != std::string::npos ? images : content;
-      for (const auto& entry : value.as_map()) into.push_back(entry.key());
+      const std::size_t need = into.size() + value.as_map().size();
+      if (need > into.capacity()) into.reserve(std::max(need, 2 * into.capacity()));
+      for (const auto& entry : value.as_map()) into.emplace_back(entry.key());
     }
   }
   return hash_string(sorted_concat(content), 16) + hash_string(sorted_concat(images), 4);
