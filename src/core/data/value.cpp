@@ -37,7 +37,11 @@ void destroy(Box* box) noexcept {
 }  // namespace
 
 void release_box(Box* box) noexcept {
-  if (box->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+  // The only holder needs no atomic decrement: no other thread can reach the payload to add
+  // a reference. Most payloads of a tree being destroyed have one holder.
+  if (box->refs.load(std::memory_order_acquire) != 1 &&
+      box->refs.fetch_sub(1, std::memory_order_acq_rel) != 1)
+    return;
   if (t_drop_depth == 0) {
     std::vector<Box*> later;
     t_drop_later = &later;
