@@ -36,11 +36,14 @@ bool ConsoleWindow::popup_yes_no(std::string_view p_msg, std::string_view p_titl
   } else {
     answer = answers_.yes;
     why = answers_.yes ? " (--yes)" : " (no --yes)";
-    if (!answer) declined_ = std::string(p_msg);
   }
   // Shown on the console only: the window's log file holds no questions either.
   utils.console.write(std::string(p_title) + ": " + std::string(p_msg) + "\n-> " +
                       (answer ? "Yes" : "No") + why + "\n");
+  if (!answer && !p_title.starts_with(kBuildErrorsTitle)) {
+    declined_ = true;
+    print_error("Answered No without --yes: " + std::string(p_msg));
+  }
   return answer;
 }
 

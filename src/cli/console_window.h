@@ -4,7 +4,6 @@
 // waiting for anyone.
 #pragma once
 
-#include <string>
 #include <string_view>
 
 #include "utils/reporting.h"
@@ -29,20 +28,20 @@ class ConsoleWindow final : public Window {
   // Writes the message to standard error and remembers that the command failed.
   void popup_error(std::string_view p_msg, std::string_view p_title) override;
   // Prints the question and the answer on standard output. Without --yes, Yes to a question
-  // is never given: the workflow stops rather than overwrite or delete. The compiler's
-  // "abort?" question is the one whose Yes is the safe answer; it is answered Yes unless
-  // --keep-going.
+  // is never given: the workflow stops rather than overwrite or delete, and standard error
+  // says which question was answered No. The compiler's "abort?" question is the one whose
+  // Yes is the safe answer; it is answered Yes unless --keep-going.
   bool popup_yes_no(std::string_view p_msg, std::string_view p_title) override;
 
   // Whether an error was shown.
   bool failed() const { return failed_; }
-  // The last question answered No because --yes was not given; empty when there was none.
-  const std::string& declined() const { return declined_; }
+  // Whether a question was answered No for want of --yes (said on standard error at once).
+  bool declined() const { return declined_; }
 
  private:
   Answers answers_;
   bool failed_ = false;
-  std::string declined_;
+  bool declined_ = false;
 };
 
 }  // namespace verbix::cli

@@ -4,19 +4,13 @@
 // file. Exit status: 0 on success, 1 when the workflow failed or was not confirmed, 2 for a
 // command line that does not parse.
 #include <CLI/CLI.hpp>
-#include <cstdio>
 #include <exception>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "app/build_project.h"
-#include "app/create_project.h"
 #include "app/update_project.h"
+#include "commands.h"
 #include "console_window.h"
-#include "project/project_reader.h"
-#include "session.h"
-#include "utils/log_service.h"
 #include "utils/paths.h"
 
 #ifdef _WIN32
@@ -28,72 +22,85 @@
 namespace verbix::cli {
 namespace {
 
-constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-// What every command takes.
-struct Common {
-  std::string game;
-  std::string log_dir;
-  Answers answers;
-};
-
-void add_common(CLI::App* p_cmd, Common& p_common) {
-  p_cmd->add_option("--game", p_common.game, "The game's language data file (lang.dat)")
-      ->required();
-  p_cmd->add_option("--log-dir", p_common.log_dir,
+// The options every command has.
+void add_common(CLI::App* p_cmd, CommandOptions& p_opt) {
+  p_cmd->add_option("--game", p_opt.game, "The game's language data file (lang.dat)")->required();
+  p_cmd->add_option("--log-dir", p_opt.log_dir,
                     "Folder for the log file (default: the tool folder's logs folder)");
 }
 
-void add_yes(CLI::App* p_cmd, Common& p_common) {
-  p_cmd->add_flag("-y,--yes", p_common.answers.yes,
+void add_yes(CLI::App* p_cmd, CommandOptions& p_opt) {
+  p_cmd->add_flag("-y,--yes", p_opt.answers.yes,
                   "Answer Yes to the questions before overwriting or deleting (else No: stop)");
 }
 
-// Whether replacing the folder at `p_path` can lose nothing but a translation project: an
-// empty folder, or one holding a dialogue file. Guards --yes against a mistyped --out such
-// as a home folder.
-bool replaceable(const std::string& p_path) {
-  if (!is_directory(p_path)) return false;
-  if (!dlg_file(p_path).empty()) return true;
-  std::error_code ec;
-  return std::filesystem::is_empty(fs_path(p_path), ec) && !ec;
+void add_target(CLI::App* p_cmd, CommandOptions& p_opt) {
+  p_cmd->add_option("--target", p_opt.target, "The project's dialogue.txt or dialogue.csv")
+      ->required();
 }
 
-// Runs one command: the log set up, the game loaded, the workflow; then the exit status.
-// `p_fallback` is the message for standard error when the workflow failed without one.
-int run(const Common& p_common, const std::function<bool(const Value&, ConsoleWindow&)>& p_work,
-        const std::function<std::string()>& p_fallback) {
-  setup_log(p_common.log_dir);
-  wait_for_free_log_name();
-  ConsoleWindow window(p_common.answers);
-  bool ok = false;
-  if (std::optional<Value> game = load_game(p_common.game, window)) {
-    utils.log_flush();  // as the window's start-up ends
-    ok = p_work(*game, window);
-  }
-  // Lines after the workflow's last flush (a declined question) still reach the file.
-  utils.log_flush();
-  if (ok && !window.failed()) return 0;
-  if (!window.failed()) {
-    if (!window.declined().empty())
-      print_error("Answered No without --yes: " + window.declined());
-    else
-      print_error(p_fallback());
-  }
-  return kFailed;
+CLI::App* add_create(CLI::App& p_app, CommandOptions& p_opt) {
+  CLI::App* cmd =
+      p_app.add_subcommand("create", "Make a new translation project folder from the game's data");
+  add_common(cmd, p_opt);
+  cmd->add_option("--out", p_opt.out,
+                  "The project folder to make (parents made as needed); an existing project "
+                  "folder is replaced only with --yes")
+      ->required();
+  p_opt.format = "TXT";
+  cmd->add_option("--format", p_opt.format, "TXT (dialogue.txt, the default) or CSV (dialogue.csv)")
+      ->transform(CLI::IsMember({"TXT", "CSV"}, CLI::ignore_case));
+  p_opt.images = "NONE";
+  cmd->add_option("--images", p_opt.images,
+                  "NONE (the default) or PNG: also write the game's images")
+      ->transform(CLI::IsMember({"NONE", "PNG"}, CLI::ignore_case));
+  add_yes(cmd, p_opt);
+  return cmd;
 }
 
-void no_folder(const std::string&) {}
-void no_file_browser(const std::string&, const std::string&) {}
+CLI::App* add_check(CLI::App& p_app, CommandOptions& p_opt) {
+  CLI::App* cmd = p_app.add_subcommand(
+      "check", "Report what an update would change in a translation file; change nothing");
+  add_common(cmd, p_opt);
+  add_target(cmd, p_opt);
+  return cmd;
+}
 
-// "TXT" for a target whose name ends in anything but "csv" (any case), as the window's file
-// choice sets the Update tab's format.
-std::string format_of(const std::string& p_target) {
-  std::string tail = p_target.size() >= 3 ? p_target.substr(p_target.size() - 3) : p_target;
-  for (char& c : tail)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return tail == "CSV" ? "CSV" : "TXT";
+CLI::App* add_update(CLI::App& p_app, CommandOptions& p_opt) {
+  CLI::App* cmd = p_app.add_subcommand(
+      "update", "Bring a translation file up to date with the game's data and rewrite it");
+  add_common(cmd, p_opt);
+  add_target(cmd, p_opt);
+  cmd->add_option("--format", p_opt.format,
+                  "TXT or CSV: the form to write (default: the target's own form)")
+      ->transform(CLI::IsMember({"TXT", "CSV"}, CLI::ignore_case));
+  p_opt.images = std::string(kReplaceMissing);
+  cmd->add_option("--images", p_opt.images,
+                  "\"Replace All\", \"Replace Missing\" (the default) or \"Change Nothing\"")
+      ->transform(CLI::IsMember(
+          {std::string(kReplaceAll), std::string(kReplaceMissing), std::string(kChangeNothing)},
+          CLI::ignore_case));
+  bool* backup = &p_opt.backup;
+  cmd->add_flag_callback(
+      "--no-backup", [backup] { *backup = false; },
+      "Keep no copy of the old file and images in a backup_<timestamp> folder");
+  add_yes(cmd, p_opt);
+  return cmd;
+}
+
+CLI::App* add_build(CLI::App& p_app, CommandOptions& p_opt) {
+  CLI::App* cmd = p_app.add_subcommand(
+      "build", "Compile a translation project into the game's .cld language file");
+  add_common(cmd, p_opt);
+  add_target(cmd, p_opt);
+  cmd->add_option("--out", p_opt.out, "The existing folder the <language>.cld file is written to")
+      ->required();
+  add_yes(cmd, p_opt);
+  cmd->add_flag("--keep-going", p_opt.answers.keep_going,
+                "Build even when the compiler counted errors (default: abort)");
+  return cmd;
 }
 
 int cli_main(int argc, char** argv) {
@@ -102,135 +109,21 @@ int cli_main(int argc, char** argv) {
   app.require_subcommand(1);
   app.footer(
       "Exit status: 0 success, 1 the workflow failed or a question was answered No, 2 usage.");
-
-  Common common;
-  std::string out, target, format, images, update_format;
-  bool no_backup = false;
-  std::function<int()> command;
-
-  CLI::App* create =
-      app.add_subcommand("create", "Make a new translation project folder from the game's data");
-  add_common(create, common);
-  create
-      ->add_option("--out", out,
-                   "The project folder to make (parents made as needed); an existing one is "
-                   "replaced only with --yes")
-      ->required();
-  format = "TXT";
-  create->add_option("--format", format, "TXT (dialogue.txt, the default) or CSV (dialogue.csv)")
-      ->transform(CLI::IsMember({"TXT", "CSV"}, CLI::ignore_case));
-  images = "NONE";
-  create->add_option("--images", images, "NONE (the default) or PNG: also write the game's images")
-      ->transform(CLI::IsMember({"NONE", "PNG"}, CLI::ignore_case));
-  add_yes(create, common);
-  create->callback([&] {
-    command = [&] {
-      return run(
-          common,
-          [&](const Value& game, ConsoleWindow& window) {
-            const std::string project = full_path(out);
-            if (path_exists(project) && !replaceable(project))
-              return error("Not a translation project folder, left unchanged: " + project, false,
-                           &window);
-            CreateTools tools = create_tools();
-            tools.open_folder = no_folder;
-            return create_project(game,
-                                  {.root_dir = path_dirname(project),
-                                   .folder = path_basename(project),
-                                   .layout = format,
-                                   .images = images},
-                                  &window, tools);
-          },
-          [&] { return "Failed to generate folder: " + full_path(out); });
-    };
-  });
-
-  CLI::App* check = app.add_subcommand(
-      "check", "Report what an update would change in a translation file; change nothing");
-  add_common(check, common);
-  check->add_option("--target", target, "The project's dialogue.txt or dialogue.csv")->required();
-  check->callback([&] {
-    command = [&] {
-      return run(
-          common,
-          [&](const Value& game, ConsoleWindow& window) {
-            // check_translation's banner, then its verify: the result tells whether the
-            // translation could be read.
-            info("---------------------------", &window);
-            info(" CHECKING TRANSLATION FILE ", &window);
-            info("---------------------------\n", &window);
-            return verify(game, full_path(target), &window).has_value();
-          },
-          [&] { return "No data found: " + full_path(target); });
-    };
-  });
-
-  CLI::App* update = app.add_subcommand(
-      "update", "Bring a translation file up to date with the game's data and rewrite it");
-  add_common(update, common);
-  update->add_option("--target", target, "The project's dialogue.txt or dialogue.csv")->required();
-  update
-      ->add_option("--format", update_format,
-                   "TXT or CSV: the form to write (default: the target's own form)")
-      ->transform(CLI::IsMember({"TXT", "CSV"}, CLI::ignore_case));
-  std::string policy = std::string(kReplaceMissing);
-  update
-      ->add_option("--images", policy,
-                   "\"Replace All\", \"Replace Missing\" (the default) or \"Change Nothing\"")
-      ->transform(CLI::IsMember(
-          {std::string(kReplaceAll), std::string(kReplaceMissing), std::string(kChangeNothing)},
-          CLI::ignore_case));
-  update->add_flag("--no-backup", no_backup,
-                   "Keep no copy of the old file and images in a backup_<timestamp> folder");
-  add_yes(update, common);
-  update->callback([&] {
-    command = [&] {
-      return run(
-          common,
-          [&](const Value& game, ConsoleWindow& window) {
-            const std::string path = full_path(target);
-            UpdateTools tools = update_tools();
-            tools.open_folder = no_file_browser;
-            return update_translation(
-                       game,
-                       {.target = path,
-                        .format = update_format.empty() ? format_of(path) : update_format,
-                        .images = policy,
-                        .backup = !no_backup},
-                       &window, tools)
-                .has_value();
-          },
-          [&] { return "Failed to update " + full_path(target); });
-    };
-  });
-
-  CLI::App* build = app.add_subcommand(
-      "build", "Compile a translation project into the game's .cld language file");
-  add_common(build, common);
-  build->add_option("--target", target, "The project's dialogue.txt or dialogue.csv")->required();
-  build->add_option("--out", out, "The existing folder the <language>.cld file is written to")
-      ->required();
-  add_yes(build, common);
-  build->add_flag("--keep-going", common.answers.keep_going,
-                  "Build even when the compiler counted errors (default: abort)");
-  build->callback([&] {
-    command = [&] {
-      return run(
-          common,
-          [&](const Value& game, ConsoleWindow& window) {
-            return build_translation(game, {.target = full_path(target), .output = full_path(out)},
-                                     &window, BuildTools{no_file_browser});
-          },
-          [&] { return "Failed to build: " + full_path(target); });
-    };
-  });
-
+  CommandOptions create_opt, check_opt, update_opt, build_opt;
+  CLI::App* create = add_create(app, create_opt);
+  CLI::App* check = add_check(app, check_opt);
+  CLI::App* update = add_update(app, update_opt);
+  CLI::App* build = add_build(app, build_opt);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : kUsage;
   }
-  return command ? command() : kUsage;
+  if (create->parsed()) return create_command(create_opt);
+  if (check->parsed()) return check_command(check_opt);
+  if (update->parsed()) return update_command(update_opt);
+  if (build->parsed()) return build_command(build_opt);
+  return kUsage;
 }
 
 }  // namespace
@@ -258,6 +151,6 @@ int main(int argc, char** argv) {
 #endif
   } catch (const std::exception& e) {
     verbix::cli::print_error(std::string("verbix-cli: ") + e.what());
-    return 1;
+    return verbix::cli::kFailed;
   }
 }

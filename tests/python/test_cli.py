@@ -329,6 +329,36 @@ def test_build_failures_leave_the_output_alone(run, games, tmp_path):
                                             "--out", out).stdout
 
 
+def test_build_asks_about_missing_images_and_aborts_on_compiler_errors(run, games, tmp_path):
+    """A project without the game's images is built only with --yes; one whose line is
+    missing stops at the compiler's "abort?" question unless --keep-going."""
+    rec = dict(games[1][1])
+    cid = next(e["text"][0] for es in rec["sections"].values() for e in es
+               if e["name"] != "[CHOICES]")
+    rec["text_lut"] = dict(rec["text_lut"], **{cid: []})
+    project = tmp_path / "English"
+    project.mkdir()
+    assert verbix.utils.txt_save(str(project / "dialogue.txt"), verbix.dat_2_txt(rec)) == 0
+    out = tmp_path / "out"
+    out.mkdir()
+    args = ["build", "--game", games[1][0], "--target", project / "dialogue.txt", "--out", out]
+
+    done = run(*args)
+    assert done.returncode == 1
+    assert done.stderr == ("Answered No without --yes: Images missing.\n\nDo you want to build "
+                           f"anyway?\nFailed to build: {project / 'dialogue.txt'}\n\n"
+                           "Try updating dialogue file.\n")
+    done = run(*args, "--yes")
+    assert done.returncode == 1
+    assert ("Build Errors (1): There were errors.\n\nDo you want abort?\n"
+            "-> Yes (no --keep-going)\n") in done.stdout
+    assert done.stderr == f"Failed to build: {project / 'dialogue.txt'}\n"
+    assert list(out.iterdir()) == []
+    done = run(*args, "--yes", "--keep-going")
+    assert (done.returncode, done.stderr) == (0, "")
+    assert (out / "English.cld").read_bytes().startswith(b"LANGDATA{")
+
+
 # -- Check and Update --
 
 

@@ -1,0 +1,127 @@
+#include "commands.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <system_error>
+
+#include "app/build_project.h"
+#include "app/create_project.h"
+#include "app/update_project.h"
+#include "project/project_reader.h"
+#include "session.h"
+#include "utils/log_service.h"
+#include "utils/paths.h"
+
+namespace verbix::cli {
+namespace {
+
+using Workflow = std::function<bool(const Value& p_game, ConsoleWindow& p_window)>;
+
+// Runs one workflow on the game's data and turns its outcome into the exit status.
+// `p_fallback` is the message for standard error when the workflow failed without one.
+int run(const CommandOptions& p_opt, const Workflow& p_work, const std::string& p_fallback) {
+  setup_log(p_opt.log_dir);
+  wait_for_free_log_name();
+  ConsoleWindow window(p_opt.answers);
+  bool ok = false;
+  if (std::optional<Value> game = load_game(p_opt.game, window)) {
+    utils.log_flush();  // as the window's start-up ends
+    ok = p_work(*game, window);
+  }
+  // Lines after the workflow's last flush (a declined question) still reach the file.
+  utils.log_flush();
+  if (ok && !window.failed()) return 0;
+  if (!window.failed() && !window.declined()) print_error(p_fallback);
+  return kFailed;
+}
+
+// Whether replacing the folder at `p_path` can lose nothing but a translation project: an
+// empty folder, or one holding a dialogue file. Guards --yes against a mistyped --out such
+// as a home folder.
+bool replaceable(const std::string& p_path) {
+  if (!is_directory(p_path)) return false;
+  if (!dlg_file(p_path).empty()) return true;
+  std::error_code ec;
+  return std::filesystem::is_empty(fs_path(p_path), ec) && !ec;
+}
+
+// "CSV" for a target whose name ends in "csv" (any case), else "TXT", as choosing the file
+// sets the Update tab's format.
+std::string format_of(const std::string& p_target) {
+  std::string tail = p_target.size() >= 3 ? p_target.substr(p_target.size() - 3) : p_target;
+  for (char& c : tail)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return tail == "CSV" ? "CSV" : "TXT";
+}
+
+// The console opens no file browser.
+void no_folder(const std::string&) {}
+void no_file_browser(const std::string&, const std::string&) {}
+
+}  // namespace
+
+int create_command(const CommandOptions& p_opt) {
+  const std::string project = full_path(p_opt.out);
+  return run(
+      p_opt,
+      [&](const Value& game, ConsoleWindow& window) {
+        if (path_exists(project) && !replaceable(project))
+          return error("Not a translation project folder, left unchanged: " + project, false,
+                       &window);
+        CreateTools tools = create_tools();
+        tools.open_folder = no_folder;
+        return create_project(game,
+                              {.root_dir = path_dirname(project),
+                               .folder = path_basename(project),
+                               .layout = p_opt.format,
+                               .images = p_opt.images},
+                              &window, tools);
+      },
+      "Failed to generate folder: " + project);
+}
+
+int check_command(const CommandOptions& p_opt) {
+  const std::string target = full_path(p_opt.target);
+  return run(
+      p_opt,
+      [&](const Value& game, ConsoleWindow& window) {
+        // check_translation's banner and then its verify, whose result tells whether the
+        // file could be read.
+        info("---------------------------", &window);
+        info(" CHECKING TRANSLATION FILE ", &window);
+        info("---------------------------\n", &window);
+        return verify(game, target, &window).has_value();
+      },
+      "No data found: " + target);
+}
+
+int update_command(const CommandOptions& p_opt) {
+  const std::string target = full_path(p_opt.target);
+  return run(
+      p_opt,
+      [&](const Value& game, ConsoleWindow& window) {
+        UpdateTools tools = update_tools();
+        tools.open_folder = no_file_browser;
+        const UpdateRequest request{
+            .target = target,
+            .format = p_opt.format.empty() ? format_of(target) : p_opt.format,
+            .images = p_opt.images,
+            .backup = p_opt.backup};
+        return update_translation(game, request, &window, tools).has_value();
+      },
+      "Failed to update " + target);
+}
+
+int build_command(const CommandOptions& p_opt) {
+  const std::string target = full_path(p_opt.target);
+  return run(
+      p_opt,
+      [&](const Value& game, ConsoleWindow& window) {
+        return build_translation(game, {.target = target, .output = full_path(p_opt.out)}, &window,
+                                 BuildTools{no_file_browser});
+      },
+      "Failed to build: " + target);
+}
+
+}  // namespace verbix::cli

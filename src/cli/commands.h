@@ -1,0 +1,41 @@
+// The four commands of verbix-cli, each the workflow of one tab of the window run on the
+// console: the log set up, the game's language data loaded, the workflow, the log flushed.
+// Each returns the program's exit status: 0 on success; 1 after a failure (its message on
+// standard error), a question answered No for want of --yes included.
+#pragma once
+
+#include <string>
+
+#include "console_window.h"
+
+namespace verbix::cli {
+
+inline constexpr int kFailed = 1;
+
+// The command line's values; which of them a command reads is listed with it.
+struct CommandOptions {
+  std::string game;     // the game's lang.dat
+  std::string log_dir;  // the log folder; empty for the tool folder's "logs"
+  Answers answers;
+  std::string out;     // create: the project folder; build: the output folder
+  std::string target;  // check, update, build: the project's dialogue file
+  std::string format;  // create, update: "TXT" or "CSV"; update: empty follows target
+  std::string images;  // create: "NONE" or "PNG"; update: the image policy
+  bool backup = true;  // update
+};
+
+// The project folder `out` made as the Create tab makes it (its parent folder as the root,
+// its name as the project's name). An existing folder is replaced only after a Yes, and only
+// when it is empty or a project folder (holds a dialogue file).
+int create_command(const CommandOptions& p_opt);
+
+// The report of the Check button on `target`. Fails when the file gives no data.
+int check_command(const CommandOptions& p_opt);
+
+// The Update button on `target`, with `format`, the image policy `images` and `backup`.
+int update_command(const CommandOptions& p_opt);
+
+// The Build button: `target` compiled into the folder `out`.
+int build_command(const CommandOptions& p_opt);
+
+}  // namespace verbix::cli
