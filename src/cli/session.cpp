@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "app/game_data.h"
 #include "console_window.h"
 #include "data/container.h"
 #include "data/language_data.h"
@@ -70,23 +71,15 @@ void wait_for_free_log_name() {
 std::optional<Value> load_game(const std::string& p_path, Window& p_app) {
   const std::string path = full_path(p_path);
   auto refuse = [&](const std::string& p_reason) -> std::optional<Value> {
-    if (!p_reason.empty()) {
-      info(p_reason);
-      print_error(p_reason);
-    }
+    // The loader's own failures reach standard error through the log's error lines.
+    if (!p_reason.empty()) print_error(p_reason);
     return error("Failed to locate a valid language data file.", std::optional<Value>(), &p_app);
   };
-  if (!path_exists(path)) return refuse("Unable to locate data file: " + path);
-  std::optional<Value> loaded = dat_load(path);
-  // The loader has logged why (its error lines reach standard error too).
-  if (!loaded || loaded->is_none() || (loaded->is_map() && loaded->as_map().empty()))
-    return refuse({});
-  // The validity test looks at the key set only; the sections must be a map to be listed.
-  const Value* sections = loaded->find("sections");
-  if (!data_is_valid(*loaded) || !sections->is_map())
-    return refuse("Data format invalid for file: " + path);
+  std::string reason;
+  std::optional<Value> loaded = load_game_data(path, &reason);
+  if (!loaded) return refuse(reason);
   p_app.append_log("Successfully loaded language data.");
-  for (const auto& [key, entry] : sections->as_map()) SECTIONS.push_back(key);
+  learn_sections(*loaded);
   return loaded;
 }
 

@@ -242,9 +242,12 @@ def test_missing_and_invalid_files_are_logged_and_the_search_goes_on(place, game
     bad = write_dat(place.root / "Translator.dat", {"ver_hash": "x"})
     missing = tmp_path / "missing.dat"
     write_dat(place.cfg, {"language_file": str(missing)})
+    # Valid by its keys, but its sections cannot be listed: refused too, not a crash.
+    listed = write_dat(tmp_path / "listed.dat", dict(game[1], sections=["ch01.json"]))
     dialogs.open_file.append(str(game[0]))
-    open_app()
+    open_app(listed)
     log = Path(verbix.utils.current_log).read_text("utf-8").splitlines()
+    assert "Data format invalid for file: " + str(listed) in log
     assert "Data format invalid for file: " + str(bad) in log
     assert "Unable to locate data file: " + str(missing) in log
 

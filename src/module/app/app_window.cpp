@@ -1,6 +1,8 @@
 // Start-up, layout and closing of the window.
 #include "app/app_window.h"
 
+#include "app/game_data.h"
+
 #include <nanobind/stl/string.h>
 
 #include <cstdio>
@@ -65,7 +67,7 @@ App::App(std::string p_first_file) : commands_(this) {
     locate_data(p_first_file);
     root.attr("title")(
         str_of("Translation Tool  [Version " + text_form(*data.find("ver_hash")) + "]"));
-    for (const auto& [key, entry] : data.find("sections")->as_map()) SECTIONS.push_back(key);
+    learn_sections(data);
     save_log();
   } catch (...) {
     close_root();
@@ -320,17 +322,8 @@ void App::build_build_tab() {
 
 bool App::load_data(const std::string& p_path) {
   if (p_path.empty()) return false;
-  if (!path_exists(p_path)) {
-    info("Unable to locate data file: " + p_path);
-    return false;
-  }
-  std::optional<Value> loaded = dat_load(p_path);
-  if (!loaded || loaded->is_none() || (loaded->is_map() && loaded->as_map().empty()))
-    return false;  // the loader has logged why
-  if (!data_is_valid(*loaded)) {
-    info("Data format invalid for file: " + p_path);
-    return false;
-  }
+  std::optional<Value> loaded = load_game_data(p_path);
+  if (!loaded) return false;
   data = std::move(*loaded);
   append_log("Successfully loaded language data.");
   return true;
