@@ -86,12 +86,7 @@ int check_command(const CommandOptions& p_opt) {
   return run(
       p_opt,
       [&](const Value& game, ConsoleWindow& window) {
-        // check_translation's banner and then its verify, whose result tells whether the
-        // file could be read.
-        info("---------------------------", &window);
-        info(" CHECKING TRANSLATION FILE ", &window);
-        info("---------------------------\n", &window);
-        return verify(game, target, &window).has_value();
+        return check_translation(game, target, &window).has_value();
       },
       "No data found: " + target);
 }

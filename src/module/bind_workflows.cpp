@@ -16,12 +16,16 @@ using namespace nb::literals;
 void bind_workflows(nb::module_& m) {
   m.def(
       "check_translation",
-      [](nb::handle p_game, nb::handle p_target, nb::handle p_app) {
+      [](nb::handle p_game, nb::handle p_target, nb::handle p_app) -> nb::object {
         WindowArg window(p_app);
-        check_translation(from_python(p_game), full_path(path_arg(p_target)), window.get());
+        std::optional<Value> merged =
+            check_translation(from_python(p_game), full_path(path_arg(p_target)), window.get());
+        if (!merged) return nb::none();
+        return to_python(std::move(*merged));
       },
       "p_game"_a, "p_target"_a, "p_app"_a = nb::none(),
-      "Reports what an update of the translation file against the game's record would change.");
+      "Reports what an update of the translation file against the game's record would change; "
+      "the merged record, or None when the file gave no data.");
   m.def(
       "update_translation",
       [](nb::handle p_game, nb::handle p_target, std::string p_format, std::string p_images,

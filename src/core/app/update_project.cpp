@@ -205,9 +205,10 @@ std::optional<Value> verify(const Value& p_game, const std::string& p_target, Wi
   return std::move(merged->data);
 }
 
-void check_translation(const Value& p_game, const std::string& p_target, Window* p_app) {
+std::optional<Value> check_translation(const Value& p_game, const std::string& p_target,
+                                       Window* p_app) {
   banner(" CHECKING TRANSLATION FILE ", p_app);
-  verify(p_game, p_target, p_app);
+  return verify(p_game, p_target, p_app);
 }
 
 std::optional<Value> update_translation(const Value& p_game, const UpdateRequest& p_request,

@@ -74,8 +74,9 @@ UpdateTools update_tools();
 // ("No data found: ", log only) or its form is unknown ("Data type information missing.").
 std::optional<Value> verify(const Value& p_game, const std::string& p_target, Window* p_app);
 
-// The banner lines of a check, then verify. Changes nothing on disk.
-void check_translation(const Value& p_game, const std::string& p_target, Window* p_app);
+// The banner lines of a check, then verify, whose result it returns. Changes nothing on disk.
+std::optional<Value> check_translation(const Value& p_game, const std::string& p_target,
+                                       Window* p_app);
 
 // The banner lines of an update, then the update of the file named by the request: verify,
 // backups, the new dialogue file (the old-form file deleted only once the new one is written),
