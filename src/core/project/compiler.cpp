@@ -17,7 +17,7 @@ namespace {
 
 constexpr std::string_view kDuplicateIds =
     "Sections have duplicated line IDs. Review data generation.";
-constexpr std::size_t kFlushSize = 1 << 20;
+constexpr std::size_t kFlushSize = 1 << 18;
 
 // The content ids met so far: an open-addressing set of pointers to ids that live in the
 // record, lighter and faster than a node-based set for hundreds of thousands of ids.
@@ -25,14 +25,14 @@ class SeenIds {
  public:
   explicit SeenIds(std::size_t expected) {
     std::size_t size = 16;
-    while (size < 2 * expected) size *= 2;
+    while (3 * size < 4 * expected) size *= 2;  // at most three quarters full
     slots_.assign(size, nullptr);
   }
   // Adds the id; false when it was there already.
   bool insert(const std::string& id) {
     const std::string** slot = find(id);
     if (*slot) return false;
-    if (2 * ++count_ > slots_.size()) grow();
+    if (4 * ++count_ > 3 * slots_.size()) grow();
     *find(id) = &id;
     return true;
   }
