@@ -1,7 +1,7 @@
 // JSON text as CPython's json.dumps writes it with its defaults: no indentation, ", " and
-// ": " as separators, every character outside printable ASCII as a lower-case \u escape (a surrogate
-// pair beyond U+FFFF), the short escapes \" \\ \b \f \n \r \t, other control characters as
-// \u00XX, map members in insertion order, none as null, floats as repr() writes them (NaN,
+// ": " as separators, every character outside printable ASCII as a lower-case \u escape (a
+// surrogate pair beyond U+FFFF), the short escapes \" \\ \b \f \n \r \t, other control characters
+// as \u00XX, map members in insertion order, none as null, floats as repr() writes them (NaN,
 // Infinity, -Infinity outside the finite range).
 #pragma once
 
