@@ -22,14 +22,8 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tools"))
+from bench_build import build_program  # noqa: E402
 import make_game_data as gen  # noqa: E402
-
-
-def build_core_bench(build_dir):
-    subprocess.run(["cmake", "-G", "Ninja", "-S", str(ROOT / "bench"), "-B", str(build_dir),
-                    "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(build_dir)], check=True, stdout=subprocess.DEVNULL)
-    return build_dir / "bench_container"
 
 
 def module_importable():
@@ -104,7 +98,7 @@ def main(argv=None):
     out = str(args.build_dir / "saved.dat")
     compressed = os.path.getsize(path)
     record_bytes = stream_size(path)
-    core = str(build_core_bench(args.build_dir))
+    core = str(build_program("bench_container", args.build_dir))
     with_module = module_importable()
 
     def core_step(step, *extra):

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "data/compare.h"
 #include "data/container.h"
 #include "data/dialogue_csv.h"
@@ -22,17 +23,7 @@
 
 namespace {
 
-double median_seconds(int runs, const std::function<void()>& step) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    step();
-    times.push_back(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
+using verbix::bench::median_seconds;
 
 void report(const char* step, double seconds, size_t bytes) {
   std::printf("{\"step\": \"%s\", \"seconds\": %.6f, \"bytes\": %zu}\n", step, seconds, bytes);

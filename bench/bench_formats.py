@@ -21,19 +21,12 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools"))
 import make_game_data as gen  # noqa: E402
+from bench_build import build_program  # noqa: E402
 
 FLOORS = {"dat_2_txt": "floor: copy text", "txt_2_dat": "floor: split text into lines",
           "dat_2_csv": "floor: copy csv bytes",
           "csv round trip (save, load, csv_2_dat)": "floor: write and read the csv bytes",
           "csv_load": "floor: write and read the csv bytes"}
-
-
-def build(build_dir):
-    subprocess.run(["cmake", "-G", "Ninja", "-S", str(ROOT / "bench"), "-B", str(build_dir),
-                    "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(build_dir), "--target", "bench_formats"], check=True,
-                   stdout=subprocess.DEVNULL)
-    return build_dir / "bench_formats"
 
 
 def main():
@@ -42,7 +35,7 @@ def main():
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "formats-bench")
     args = parser.parse_args()
-    program = build(args.build_dir)
+    program = build_program("bench_formats", args.build_dir)
     path = gen.game_data_cache(args.size)
     with tempfile.TemporaryDirectory() as out:
         proc = subprocess.run([str(program), str(path), str(args.runs), out], check=True,

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "data/container.h"
 #include "data/dialogue_txt.h"
 #include "data/language_data.h"
@@ -31,19 +32,8 @@
 namespace {
 
 using namespace verbix;
+using bench::median_seconds;
 namespace fs = std::filesystem;
-
-double median_seconds(int runs, const std::function<void()>& step) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    step();
-    times.push_back(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
 
 void report(const char* step, double seconds, size_t bytes) {
   rusage usage{};

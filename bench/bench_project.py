@@ -20,14 +20,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools"))
 import make_game_data as gen  # noqa: E402
-
-
-def build(build_dir):
-    subprocess.run(["cmake", "-G", "Ninja", "-S", str(ROOT / "bench"), "-B", str(build_dir),
-                    "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(build_dir), "--target", "bench_project"], check=True,
-                   stdout=subprocess.DEVNULL)
-    return build_dir / "bench_project"
+from bench_build import build_program  # noqa: E402
 
 
 def run(program, *args):
@@ -42,7 +35,7 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "project-bench")
     args = parser.parse_args()
-    program = build(args.build_dir)
+    program = build_program("bench_project", args.build_dir)
     with tempfile.TemporaryDirectory() as tmp:
         project, out = Path(tmp) / "project", Path(tmp) / "out.cld"
         images = run(program, "prepare", gen.game_data_cache(args.size), project)["bytes"]

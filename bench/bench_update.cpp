@@ -13,6 +13,7 @@
 
 #include "app/project_images.h"
 #include "app/update_project.h"
+#include "bench_timing.h"
 #include "data/container.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
@@ -26,21 +27,7 @@
 namespace {
 
 using namespace verbix;
-
-// The median time of `runs` calls of `fn`, each after an untimed `prepare`.
-double median_seconds(int runs, const std::function<void()>& prepare,
-                      const std::function<void()>& fn) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    prepare();
-    const auto start = std::chrono::steady_clock::now();
-    fn();
-    times.push_back(
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
+using bench::median_seconds;
 
 void report(const std::string& step, double seconds, double floor) {
   std::printf("{\"step\": \"%s\", \"seconds\": %.4f, \"floor\": %.4f}\n", step.c_str(), seconds,

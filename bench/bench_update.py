@@ -17,6 +17,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools"))
 import make_game_data as gen  # noqa: E402
+from bench_build import build_program  # noqa: E402
 
 
 def main():
@@ -25,13 +26,10 @@ def main():
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--build-dir", type=Path, default=ROOT / "build" / "update-bench")
     args = parser.parse_args()
-    subprocess.run(["cmake", "-G", "Ninja", "-S", str(ROOT / "bench"), "-B", str(args.build_dir),
-                    "-DCMAKE_BUILD_TYPE=Release"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(args.build_dir), "--target", "bench_update"],
-                   check=True, stdout=subprocess.DEVNULL)
+    program = build_program("bench_update", args.build_dir)
     old, new = gen.game_data_cache(args.size, version=1), gen.game_data_cache(args.size, version=2)
     with tempfile.TemporaryDirectory() as out:
-        proc = subprocess.run([str(args.build_dir / "bench_update"), str(old), str(new),
+        proc = subprocess.run([str(program), str(old), str(new),
                                str(args.runs), out], check=True, capture_output=True, text=True)
     print(f"{'step':36} {'seconds':>9} {'floor':>9} {'ratio':>7}")
     for line in proc.stdout.splitlines():

@@ -1,12 +1,12 @@
 #include "data/value.h"
 
-#include <charconv>
 #include <cmath>
 #include <functional>
 #include <ostream>
 #include <stdexcept>
 
 #include "utils/os_error.h"
+#include "utils/py_float.h"
 
 namespace verbix {
 
@@ -538,22 +538,6 @@ void quote(std::string& out, std::string_view s, bool bytes) {
   out += q;
 }
 
-void float_repr(std::string& out, double d) {
-  if (std::isnan(d)) {
-    out += "nan";
-    return;
-  }
-  if (std::isinf(d)) {
-    out += d < 0 ? "-inf" : "inf";
-    return;
-  }
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, d);
-  const std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
-  out += text;
-  if (text.find_first_of(".en") == std::string_view::npos) out += ".0";
-}
-
 void repr_into(std::string& out, const Value& v, int depth) {
   if (depth > 64) {
     out += "...";
@@ -570,7 +554,7 @@ void repr_into(std::string& out, const Value& v, int depth) {
       out += std::to_string(v.as_int());
       break;
     case Value::Kind::Float:
-      float_repr(out, v.as_float());
+      append_py_float(out, v.as_float());
       break;
     case Value::Kind::Text:
       quote(out, v.as_text(), false);
