@@ -156,6 +156,22 @@ TEST_F(WindowsDeleteFallback, InterpreterSpecialCharactersInNamesAreLiteral) {
   EXPECT_TRUE(utils._errors.empty()) << utils._errors.at(0);
 }
 
+TEST_F(WindowsDeleteFallback, PercentInANameKeepsTheInterpreterOut) {
+  // %OS% would read as "Windows_NT" to the interpreter: the decoy must survive.
+  const std::string base = drive_form(tmp);
+  const std::string file = base + "\\%OS%.txt";
+  write_bytes(base + "\\Windows_NT.txt", "keep");
+  write_bytes(file, "x");
+  set_read_only(file, true);
+  EXPECT_FALSE(delete_file(file));
+  EXPECT_TRUE(path_exists(file));
+  EXPECT_TRUE(path_exists(base + "\\Windows_NT.txt"));
+  ASSERT_EQ(utils._errors.size(), 1u);
+  EXPECT_EQ(utils._errors[0], "ERROR (1): Failed to delete file '" + file +
+                                  "': the command interpreter would expand '%' in '" + file + "'");
+  set_read_only(file, false);
+}
+
 class WindowsCopyFallback : public UtilsTest {
  protected:
   // A read-only file would outlive the temporary folder on Windows.

@@ -26,6 +26,13 @@ std::string trimmed_error(std::string text) {
 
 // Runs a command-interpreter fallback; returns nothing on success, else its error text.
 std::optional<std::string> run_fallback(const std::vector<std::string>& argv) {
+#ifdef _WIN32
+  // The command interpreter expands %NAME% even inside quotes: a path holding "%" could
+  // name another file to it, so such a path is never handed to it.
+  for (const std::string& arg : argv)
+    if (arg.find('%') != std::string::npos)
+      return "the command interpreter would expand '%' in '" + arg + "'";
+#endif
   try {
     const CommandResult result = run_command(argv);
     if (result.status == 0) return std::nullopt;
