@@ -8,21 +8,19 @@
 
 #include "data/container.h"
 #include "data/language_data.h"
+#include "record_builders.h"
 #include "recording_window.h"
 #include "test_support.h"
 
 namespace verbix {
 namespace {
+using testing::entry;
 
 using testing::RecordingWindow;
 
 // SHA-256 of the empty text.
 constexpr std::string_view kEmptyDigest =
     "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
-
-Value entry(std::string name, List ids) {
-  return Value(Map{{"name", std::move(name)}, {"text", std::move(ids)}});
-}
 
 // A small game record with a stamp of its own fingerprint.
 Value game_record(std::string_view label = "Episode 4 v1.2.0") {

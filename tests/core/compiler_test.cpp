@@ -7,6 +7,7 @@
 
 #include "data/language_data.h"
 #include "project/json_text.h"
+#include "record_builders.h"
 #include "recording_window.h"
 #include "test_support.h"
 #include "utils/os_error.h"
@@ -14,19 +15,12 @@
 
 namespace verbix {
 namespace {
+using testing::entry;
+using testing::lines;
 
 using testing::read_bytes;
 using testing::RecordingWindow;
 using testing::write_bytes;
-
-Value lines(std::initializer_list<const char*> texts) {
-  List l;
-  for (const char* t : texts) l.emplace_back(t);
-  return l;
-}
-Value entry(const char* name, std::initializer_list<const char*> ids) {
-  return Map{{"name", name}, {"text", lines(ids)}};
-}
 
 // A small translated record: an item with a description, two speakers (one sharing the
 // item's id), a dialogue block and a choice block.

@@ -9,6 +9,7 @@
 
 #include "data/language_data.h"
 #include "data/text_repr.h"
+#include "record_builders.h"
 #include "recording_window.h"
 #include "test_support.h"
 #include "utils/csv_dialect.h"
@@ -16,19 +17,12 @@
 
 namespace verbix {
 namespace {
+using testing::entry;
+using testing::lines;
+using testing::pair;
 
 using testing::RecordingWindow;
 using testing::UtilsTest;
-
-Value lines(std::initializer_list<const char*> texts) {
-  List out;
-  for (const char* t : texts) out.emplace_back(t);
-  return Value(std::move(out));
-}
-
-Value entry(std::string_view name, Value ids) { return Value(Map{{"name", name}, {"text", ids}}); }
-
-Value pair(int num, std::string_view text) { return Value(List{Value(num), Value(text)}); }
 
 // A small English record with one of everything the layout writes: a nameless speaker, an
 // item without a description, a narrator block and a choice whose second option has no
@@ -45,9 +39,9 @@ Value english() {
                             {"c1", lines({"Hello.", "Bye."})},
                             {"c2", lines({"(wind)"})},
                             {"o1", lines({"Yes"})}});
-  d["sections"] = Value(Map{{"ch01.json", Value(List{entry("anna", lines({"c1"})),
-                                                     entry("[CHOICES]", lines({"o1", "o2"})),
-                                                     entry("mute", lines({"c2"}))})}});
+  d["sections"] =
+      Value(Map{{"ch01.json", Value(List{entry("anna", {"c1"}), entry("[CHOICES]", {"o1", "o2"}),
+                                         entry("mute", {"c2"})})}});
   return d;
 }
 
@@ -176,8 +170,8 @@ TEST(Dat2Csv, EntriesWithoutLinesWriteNoRows) {
   Value d = english();
   d["text_lut"].as_map().set("c1", Value::list());
   d["text_lut"].as_map().set("o1", Value::list());
-  d["sections"]["ch01.json"].as_list().push_back(entry("anna", Value::list()));
-  d["sections"]["ch01.json"].as_list().push_back(entry("anna", lines({"nowhere"})));
+  d["sections"]["ch01.json"].as_list().push_back(entry("anna", {}));
+  d["sections"]["ch01.json"].as_list().push_back(entry("anna", {"nowhere"}));
   const CsvTable rows = dat_2_csv(d);
   const CsvTable tail(rows.begin() + 32, rows.end());
   EXPECT_EQ(tail, CsvTable({{"o1", "CHOICE(1)", "*MISSING*", ""},
@@ -216,10 +210,10 @@ TEST(Csv2Dat, WrittenRecordComesBack) {
   text.as_map().set("o2", lines({"*MISSING*"}));
   EXPECT_EQ(r.data["text_lut"], text);
   // The narrator block comes back without a speaker id.
-  EXPECT_EQ(r.data["sections"],
-            Value(Map{{"ch01.json", Value(List{entry("anna", lines({"c1"})),
-                                               entry("[CHOICES]", lines({"o1", "o2"})),
-                                               entry("", lines({"c2"}))})}}));
+  EXPECT_EQ(
+      r.data["sections"],
+      Value(Map{{"ch01.json", Value(List{entry("anna", {"c1"}), entry("[CHOICES]", {"o1", "o2"}),
+                                         entry("", {"c2"})})}}));
 }
 
 TEST(Csv2Dat, MetaNamesTheRowOfEveryKeyAndBlock) {
@@ -259,8 +253,7 @@ TEST(Csv2Dat, TranslationCellsWinAndBlankOnesFallBack) {
   EXPECT_EQ(r.data["actr_lut"], Value(Map{{"s", "Samuel"}}));
   EXPECT_EQ(r.data["text_lut"], Value(Map{{"c", lines({"Salut", "Bye"})}, {"d", lines({"Who?"})}}));
   // The source matches the speaker's resolved (translated) name only.
-  EXPECT_EQ(r.data["sections"]["one.json"],
-            Value(List{entry("s", lines({"c"})), entry("", lines({"d"}))}));
+  EXPECT_EQ(r.data["sections"]["one.json"], Value(List{entry("s", {"c"}), entry("", {"d"})}));
 }
 
 TEST(Csv2Dat, BlocksAreFoundWhateverTheSpacing) {
@@ -283,7 +276,7 @@ TEST(Csv2Dat, BlocksAreFoundWhateverTheSpacing) {
   const DialogueRead r = csv_2_dat(rows);
   EXPECT_EQ(r.data["ver_hash"], Value("v1"));
   EXPECT_EQ(r.data["sys_lbls"], Value(Map{{"a", "A"}, {"b", "B"}}));
-  EXPECT_EQ(r.data["sections"]["s.json"], Value(List{entry("", lines({"c"}))}));
+  EXPECT_EQ(r.data["sections"]["s.json"], Value(List{entry("", {"c"})}));
   EXPECT_EQ(r.meta["b"], Value(List{pair(9, "B")}));
 }
 
@@ -293,8 +286,8 @@ TEST(Csv2Dat, SectionWithoutTitleRowHasNoEntries) {
                                     {"Section", "b.json"},
                                     {"ID", "Source", "English", "Translation"},
                                     {"c2", "X", "two", ""}});
-  EXPECT_EQ(r.data["sections"], Value(Map{{"a.json", Value::list()},
-                                          {"b.json", Value(List{entry("", lines({"c2"}))})}}));
+  EXPECT_EQ(r.data["sections"],
+            Value(Map{{"a.json", Value::list()}, {"b.json", Value(List{entry("", {"c2"})})}}));
   EXPECT_EQ(r.data["text_lut"], Value(Map{{"c2", lines({"two"})}}));
 }
 
@@ -306,9 +299,9 @@ TEST(Csv2Dat, ChoiceRowsMakeOneChoiceEntry) {
                                     {"o2", "choice(2)", "No", "Non"},
                                     {"o3", " CHOICE(3) ", "Maybe", ""},
                                     {"c2", "X", "after", ""}});
-  EXPECT_EQ(r.data["sections"]["a.json"],
-            Value(List{entry("", lines({"c1"})), entry("[CHOICES]", lines({"o1", "o2", "o3"})),
-                       entry("", lines({"c2"}))}));
+  EXPECT_EQ(
+      r.data["sections"]["a.json"],
+      Value(List{entry("", {"c1"}), entry("[CHOICES]", {"o1", "o2", "o3"}), entry("", {"c2"})}));
   EXPECT_EQ(r.data["text_lut"]["o2"], lines({"Non"}));
   EXPECT_EQ(r.meta["c1"], Value(List{pair(3, "before")}));
   EXPECT_EQ(r.meta["o3"], Value(List{pair(6, "Maybe")}));
@@ -355,8 +348,7 @@ TEST(Csv2Dat, ChoiceInsideNamesIsDialogue) {
   EXPECT_EQ(r.data["text_lut"], Value(Map{{"card", lines({"A card."})},
                                           {"c1", lines({"Pick one."})},
                                           {"c2", lines({"Odd."})}}));
-  EXPECT_EQ(r.data["sections"]["a.json"],
-            Value(List{entry("cm", lines({"c1"})), entry("", lines({"c2"}))}));
+  EXPECT_EQ(r.data["sections"]["a.json"], Value(List{entry("cm", {"c1"}), entry("", {"c2"})}));
 }
 
 TEST(Csv2Dat, OptionWithoutFirstOptionOpensAChoiceBlock) {
@@ -371,9 +363,8 @@ TEST(Csv2Dat, OptionWithoutFirstOptionOpensAChoiceBlock) {
                                     {"p2", "CHOICE(2)", "Later", ""}});
   EXPECT_EQ(r.data["text_lut"]["c1"], lines({"Pick."}));
   EXPECT_EQ(r.data["sections"],
-            Value(Map{{"a.json", Value(List{entry("", lines({"c1"})),
-                                            entry("[CHOICES]", lines({"o2", "o3"}))})},
-                      {"b.json", Value(List{entry("[CHOICES]", lines({"p2"}))})}}));
+            Value(Map{{"a.json", Value(List{entry("", {"c1"}), entry("[CHOICES]", {"o2", "o3"})})},
+                      {"b.json", Value(List{entry("[CHOICES]", {"p2"})})}}));
   EXPECT_EQ(r.meta["c1"], Value(List{pair(3, "Pick.")}));
 }
 
@@ -384,8 +375,7 @@ TEST(Csv2Dat, DialogueAfterChoicesUnderThePreviousIdIsANewBlock) {
                                     {"o1", "CHOICE(1)", "Yes", ""},
                                     {"c1", "X", "two", ""}});
   EXPECT_EQ(r.data["sections"]["a.json"],
-            Value(List{entry("", lines({"c1"})), entry("[CHOICES]", lines({"o1"})),
-                       entry("", lines({"c1"}))}));
+            Value(List{entry("", {"c1"}), entry("[CHOICES]", {"o1"}), entry("", {"c1"})}));
   EXPECT_EQ(r.data["text_lut"]["c1"], lines({"two"}));
   EXPECT_EQ(r.meta["c1"], Value(List{pair(3, "one"), pair(5, "two")}));
 }
@@ -401,8 +391,8 @@ TEST(Csv2Dat, HeadersAndChoiceSourcesAreMatchedAsPythonUpperCases) {
                                     {"Labels\u00a0", "not", "a header", ""}});
   ASSERT_FALSE(r.failed());
   EXPECT_EQ(r.data["sections"]["a.json"],
-            Value(List{entry("[CHOICES]", lines({"o1", "o2"})), entry("", lines({"c1"})),
-                       entry("", lines({"Labels\u00a0"}))}));
+            Value(List{entry("[CHOICES]", {"o1", "o2"}), entry("", {"c1"}),
+                       entry("", {"Labels\u00a0"})}));
 }
 
 TEST(Csv2Dat, KeysNamedFormatLeaveTheFormatEntryAlone) {
@@ -428,7 +418,7 @@ TEST(Csv2Dat, RepeatedSectionKeyReplacesTheEarlierSection) {
                                     {"o2", "CHOICE(2)", "No", ""}});
   ASSERT_EQ(r.data["sections"].size(), 2u);
   EXPECT_EQ(r.data["sections"].as_map().begin()->key(), "a.json");
-  EXPECT_EQ(r.data["sections"]["a.json"], Value(List{entry("[CHOICES]", lines({"o2"}))}));
+  EXPECT_EQ(r.data["sections"]["a.json"], Value(List{entry("[CHOICES]", {"o2"})}));
 }
 
 // ---------------------------------------------------------------------------------------

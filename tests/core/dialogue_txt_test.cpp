@@ -8,12 +8,16 @@
 #include <filesystem>
 
 #include "data/language_data.h"
+#include "record_builders.h"
 #include "recording_window.h"
 #include "test_support.h"
 #include "utils/paths.h"
 
 namespace verbix {
 namespace {
+using testing::entry;
+using testing::lines;
+using testing::pair;
 
 using testing::RecordingWindow;
 
@@ -24,16 +28,7 @@ std::vector<std::string> keys_of(const Value& v) {
   return keys;
 }
 
-Value pair(long long line, std::string text) { return Value(List{line, std::move(text)}); }
 Value pairs(std::initializer_list<Value> items) { return Value(List(items)); }
-Value entry(std::string name, List ids) {
-  return Value(Map{{"name", std::move(name)}, {"text", std::move(ids)}});
-}
-Value lines(std::initializer_list<const char*> items) {
-  List out;
-  for (const char* s : items) out.push_back(s);
-  return Value(std::move(out));
-}
 
 // Tests that read dialogue sections: their keys are in SECTIONS, as after start-up.
 class Txt : public testing::UtilsTest {

@@ -11,6 +11,7 @@
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
 #include "data/language_data.h"
+#include "record_builders.h"
 #include "recording_window.h"
 #include "test_support.h"
 #include "utils/file_helpers.h"
@@ -18,21 +19,14 @@
 
 namespace verbix {
 namespace {
+using testing::entry;
+using testing::lines;
 
 namespace fs = std::filesystem;
 using testing::read_bytes;
 using testing::RecordingWindow;
 using testing::write_bytes;
 using Lines = std::vector<std::string>;
-
-Value entry(std::string name, List ids) {
-  return Value(Map{{"name", std::move(name)}, {"text", std::move(ids)}});
-}
-Value lines(std::initializer_list<const char*> items) {
-  List out;
-  for (const char* s : items) out.push_back(s);
-  return Value(std::move(out));
-}
 
 // The game's record in two versions: the second renames "yrrRQ30Q", drops a label and an
 // item, adds a label, a speaker and a dialogue block, and changes its images.
