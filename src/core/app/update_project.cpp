@@ -12,6 +12,7 @@
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
+#include "utils/py_text.h"
 
 namespace verbix {
 namespace {
@@ -23,12 +24,6 @@ struct TableChanges {
   std::vector<std::string> adds;
   std::vector<std::string> rems;
 };
-
-std::string ascii_lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 const Map& table_of(const Value& p_rec, std::string_view p_key) {
   static const Map empty;

@@ -15,23 +15,12 @@
 #include "utils/file_io.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
+#include "utils/py_text.h"
 
 namespace verbix {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Letter case folded for ASCII letters; other characters are compared as they are.
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-bool ends_with(std::string_view text, std::string_view tail) {
-  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
 
 // The file's bytes, or nothing after reporting why it could not be read.
 std::optional<std::string> read_project_file(const std::string& path, Window* p_app) {
@@ -61,7 +50,7 @@ void list_folder(const std::string& dir, std::vector<std::string>& files,
 // The record's face name: lower case, extension removed.
 std::string face_name(const Value& record) {
   const Value* face = record.find("fnt_face");
-  const std::string text = lower(face ? text_form(*face) : std::string());
+  const std::string text = ascii_lower(face ? text_form(*face) : std::string());
   return text.substr(0, text.size() - path_extension(text).size());
 }
 
@@ -80,9 +69,9 @@ std::string find_font_file(const std::string& folder, const std::string& face, W
     std::error_code kind_ec;
     if (!it->is_regular_file(kind_ec)) continue;
     const std::string name = path_text(it->path().filename());
-    const std::string low = lower(name);
+    const std::string low = ascii_lower(name);
     if (std::none_of(FONT_TYPES.begin(), FONT_TYPES.end(),
-                     [&](const std::string& type) { return ends_with(low, type); }))
+                     [&](const std::string& type) { return low.ends_with(type); }))
       continue;
     info("Checking font: " + name, p_app);
     if (low.find(face) != std::string::npos) return normpath(path_join(folder, name));
@@ -145,8 +134,8 @@ std::string dlg_file(std::string_view p_dir) {
 
 DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   const std::string file(p_file);
-  const std::string low = lower(file);
-  if (ends_with(low, "txt")) {
+  const std::string low = ascii_lower(file);
+  if (low.ends_with("txt")) {
     info("Loading " + file, p_app);
     const std::optional<std::string> text = readable(file) ? txt_load(file) : std::nullopt;
     if (!text || text->empty()) {
@@ -155,7 +144,7 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
     }
     return txt_2_dat(*text, p_app);
   }
-  if (ends_with(low, "csv")) {
+  if (low.ends_with("csv")) {
     info("Loading " + file, p_app);
     const std::optional<CsvTable> rows = readable(file) ? csv_load(file) : std::nullopt;
     if (!rows || rows->empty()) {
@@ -185,7 +174,7 @@ std::vector<PngFile> png_files(std::string_view p_path, Window* p_app) {
     std::vector<std::string> files, dirs;
     list_folder(dir, files, dirs);
     for (const std::string& name : files) {
-      if (!ends_with(lower(name), ".png")) continue;
+      if (!ascii_lower(name).ends_with(".png")) continue;
       std::string path = normpath(path_join(dir, name));
       std::string key =
           path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;

@@ -77,6 +77,13 @@ void append_utf8(std::string& out, char32_t cp) {
   }
 }
 
+std::string ascii_lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
 std::string py_upper(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -18,6 +18,10 @@ char32_t next_code_point(std::string_view text, size_t& pos);
 // `text` without white space at either end, as str.strip() gives it.
 std::string py_strip(std::string_view text);
 
+// `text` with the ASCII letters lowered and every other character kept: enough where the
+// texts compared are file name endings, format names and font names.
+std::string ascii_lower(std::string_view text);
+
 // `text` upper-cased as str.upper() does it (full mappings: "ß" becomes "SS").
 std::string py_upper(std::string_view text);
 
