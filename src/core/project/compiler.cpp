@@ -160,20 +160,24 @@ class Output {
   std::string buf_;
 };
 
-void write_entry(Output& out, bool first, const std::string& key, const Value& value) {
+// How a member's value is written: as JSON, or as the base64 text of its bytes.
+using ValueWriter = void (*)(std::string&, const Value&);
+
+void write_entry(Output& out, bool first, const std::string& key, const Value& value,
+                 ValueWriter write = append_json) {
   if (!first) out.buf() += ", ";
   append_json_string(out.buf(), key);
   out.buf() += ": ";
-  append_json(out.buf(), value);
+  write(out.buf(), value);
   out.maybe_flush();
 }
 
-void write_map(Output& out, std::string_view key, const Map& map) {
+void write_map(Output& out, std::string_view key, const Map& map, ValueWriter write = append_json) {
   out.member(key);
   out.buf() += '{';
   bool first = true;
   for (const auto& [k, v] : map) {
-    write_entry(out, first, k, v);
+    write_entry(out, first, k, v, write);
     first = false;
   }
   out.buf() += '}';
@@ -205,33 +209,22 @@ void write_output(std::string_view p_path, const Value& p_data, Tables& t) {
   Output out(p_path);
   out.buf() += SIGNATURE;
   out.buf() += '{';
-  out.member("langVers", true);
-  append_json(out.buf(), p_data["ver_hash"]);
-  out.member("langName");
-  append_json(out.buf(), p_data["lng_name"]);
-  out.member("langInfo");
-  append_json(out.buf(), p_data["lng_info"]);
-  out.member("fontFace");
-  append_json(out.buf(), p_data["fnt_face"]);
-  out.member("fontSize");
-  append_json(out.buf(), p_data["fnt_size"]);
+  // The header members, each the JSON of one record field.
+  constexpr std::pair<std::string_view, std::string_view> kHeader[] = {{"langVers", "ver_hash"},
+                                                                       {"langName", "lng_name"},
+                                                                       {"langInfo", "lng_info"},
+                                                                       {"fontFace", "fnt_face"},
+                                                                       {"fontSize", "fnt_size"}};
+  for (const auto& [member, field] : kHeader) {
+    out.member(member, member == kHeader[0].first);
+    append_json(out.buf(), p_data[field]);
+  }
   out.member("fontFile");
   if (truth(p_data["fnt_data"]))
     append_encoded(out.buf(), p_data["fnt_data"]);
   else
     out.buf() += "null";
-  out.member("imgFiles");
-  out.buf() += '{';
-  bool first = true;
-  for (const auto& [key, bytes] : p_data["img_data"].as_map()) {
-    if (!first) out.buf() += ", ";
-    first = false;
-    append_json_string(out.buf(), key);
-    out.buf() += ": ";
-    append_encoded(out.buf(), bytes);
-    out.maybe_flush();
-  }
-  out.buf() += '}';
+  write_map(out, "imgFiles", p_data["img_data"].as_map(), append_encoded);
   write_map(out, "sysLabel", p_data["sys_lbls"].as_map());
   write_map(out, "sysMenus", p_data["sys_menu"].as_map());
   write_map(out, "labelLUT", t.labels);
