@@ -17,10 +17,6 @@ using testing::read_bytes;
 using testing::UtilsTest;
 using testing::write_bytes;
 
-bool starts_with(const std::string& s, const std::string& prefix) {
-  return s.rfind(prefix, 0) == 0;
-}
-
 using EnsureDir = UtilsTest;
 
 TEST_F(EnsureDir, ExistingFolderIsTrueAndUntouched) {
@@ -50,8 +46,8 @@ TEST_F(EnsureDir, FileInTheWayIsAnErrorLine) {
   write_bytes(tmp / "file", "x");
   EXPECT_FALSE(ensure_dir(tmp / "file/sub/x.txt"));
   ASSERT_EQ(utils._errors.size(), 1u);
-  EXPECT_TRUE(starts_with(utils._errors[0], "ERROR (1): utils.ensure_dir() OSError '" +
-                                                full_path(tmp / "file/sub/x.txt") + "' : "))
+  EXPECT_TRUE(utils._errors[0].starts_with("ERROR (1): utils.ensure_dir() OSError '" +
+                                           full_path(tmp / "file/sub/x.txt") + "' : "))
       << utils._errors[0];
 }
 
@@ -85,8 +81,8 @@ TEST_F(Delete, BothAttemptsFailingIsAnErrorLine) {
   EXPECT_FALSE(delete_file(tmp / "folder"));
   EXPECT_TRUE(is_directory(tmp / "folder/inner"));
   ASSERT_EQ(utils._errors.size(), 1u);
-  EXPECT_TRUE(starts_with(utils._errors[0],
-                          "ERROR (1): Failed to delete file '" + (tmp / "folder") + "': "));
+  EXPECT_TRUE(utils._errors[0].starts_with("ERROR (1): Failed to delete file '" + (tmp / "folder") +
+                                           "': "));
 }
 
 #ifndef _WIN32
@@ -94,8 +90,8 @@ TEST_F(Delete, FileIsNotDeletedAsAFolder) {
   write_bytes(tmp / "file.txt", "x");
   EXPECT_FALSE(delete_dir(tmp / "file.txt"));
   EXPECT_TRUE(is_regular_file(tmp / "file.txt"));
-  EXPECT_TRUE(starts_with(utils._errors.at(0),
-                          "ERROR (1): Failed to delete directory '" + (tmp / "file.txt") + "': "));
+  EXPECT_TRUE(utils._errors.at(0).starts_with("ERROR (1): Failed to delete directory '" +
+                                              (tmp / "file.txt") + "': "));
 }
 #endif
 
@@ -145,9 +141,8 @@ TEST_F(Copy, DestinationWithoutExtensionIsAFolder) {
 TEST_F(Copy, MissingSourceIsAnErrorLine) {
   copy_file(tmp / "none.txt", tmp / "out.txt");
   ASSERT_EQ(utils._errors.size(), 1u);
-  EXPECT_TRUE(starts_with(utils._errors[0], "ERROR (1): Failed to copy file '" +
-                                                (tmp / "none.txt") + "' to '" + (tmp / "out.txt") +
-                                                "': "));
+  EXPECT_TRUE(utils._errors[0].starts_with("ERROR (1): Failed to copy file '" + (tmp / "none.txt") +
+                                           "' to '" + (tmp / "out.txt") + "': "));
 }
 
 class FileLimit : public UtilsTest {

@@ -22,10 +22,6 @@ using testing::read_bytes;
 using testing::UtilsTest;
 using testing::write_bytes;
 
-bool starts_with(const std::string& s, const std::string& prefix) {
-  return s.rfind(prefix, 0) == 0;
-}
-
 // A handle on the file that denies other openers what `share` leaves out; closed when the
 // object goes.
 class HeldOpen {
@@ -121,7 +117,7 @@ TEST_F(WindowsDeleteFallback, FileHeldWithoutSharingStaysAndIsReported) {
   EXPECT_TRUE(utils._output.empty());
   ASSERT_EQ(utils._errors.size(), 1u);
   const std::string head = "ERROR (1): Failed to delete file '" + file + "': ";
-  EXPECT_TRUE(starts_with(utils._errors[0], head)) << utils._errors[0];
+  EXPECT_TRUE(utils._errors[0].starts_with(head)) << utils._errors[0];
   EXPECT_GT(utils._errors[0].size(), head.size());
 }
 
@@ -135,7 +131,7 @@ TEST_F(WindowsDeleteFallback, FolderWithHeldFileStaysAndIsReported) {
   EXPECT_TRUE(utils._output.empty());
   ASSERT_EQ(utils._errors.size(), 1u);
   const std::string head = "ERROR (1): Failed to delete directory '" + dir + "': ";
-  EXPECT_TRUE(starts_with(utils._errors[0], head)) << utils._errors[0];
+  EXPECT_TRUE(utils._errors[0].starts_with(head)) << utils._errors[0];
   EXPECT_GT(utils._errors[0].size(), head.size());
 }
 
@@ -194,7 +190,7 @@ TEST_F(WindowsCopyFallback, ReadOnlyDestinationKeepsItsContentAndIsReported) {
   ASSERT_EQ(utils._errors.size(), 1u);
   const std::string head =
       "ERROR (1): Failed to copy file '" + base + "\\new.txt' to '" + base + "\\old.txt': ";
-  EXPECT_TRUE(starts_with(utils._errors[0], head)) << utils._errors[0];
+  EXPECT_TRUE(utils._errors[0].starts_with(head)) << utils._errors[0];
   EXPECT_GT(utils._errors[0].size(), head.size());
 }
 
@@ -207,8 +203,8 @@ TEST_F(WindowsCopyFallback, SourceHeldWithoutSharingIsReported) {
   EXPECT_FALSE(is_regular_file(base + "\\out\\dst.txt") &&
                read_bytes(base + "\\out\\dst.txt") == "data");
   ASSERT_EQ(utils._errors.size(), 1u);
-  EXPECT_TRUE(starts_with(utils._errors[0], "ERROR (1): Failed to copy file '" + base +
-                                                "\\src.txt' to '" + base + "\\out\\dst.txt': "))
+  EXPECT_TRUE(utils._errors[0].starts_with("ERROR (1): Failed to copy file '" + base +
+                                           "\\src.txt' to '" + base + "\\out\\dst.txt': "))
       << utils._errors[0];
   EXPECT_NE(utils._errors[0].back(), ' ');  // the interpreter's own words follow
 }
