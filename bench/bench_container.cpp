@@ -17,6 +17,7 @@
 #include "data/zlib_codec.h"
 #include "utils/file_io.h"
 #include "utils/log_service.h"
+#include "utils/memory.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ class Timer {
 }  // namespace
 
 int main(int argc, char** argv) {
+  verbix::tune_allocator();  // as the command line and the module do
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: bench_container inflate|inflate-all|load|deflate|save FILE [OUT]\n");

@@ -20,6 +20,7 @@
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
 #include "utils/log_service.h"
+#include "utils/memory.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ size_t csv_bytes(const verbix::CsvTable& rows) { return verbix::csv_format(rows)
 }  // namespace
 
 int main(int argc, char** argv) {
+  verbix::tune_allocator();  // as the command line and the module do
   if (argc != 4) {
     std::fprintf(stderr, "usage: bench_formats FILE RUNS OUT_FOLDER\n");
     return 2;

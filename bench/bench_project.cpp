@@ -27,6 +27,7 @@
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
 #include "utils/log_service.h"
+#include "utils/memory.h"
 #include "utils/paths.h"
 
 namespace {
@@ -98,6 +99,7 @@ int floor_run(const std::string& folder, int runs, const std::string& out, size_
 }  // namespace
 
 int main(int argc, char** argv) {
+  verbix::tune_allocator();                       // as the command line and the module do
   utils.console.write = [](std::string_view) {};  // log lines are not timed output
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 3 && args[0] == "prepare") return prepare(args[1], args[2]);

@@ -22,6 +22,7 @@
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
 #include "utils/log_service.h"
+#include "utils/memory.h"
 #include "utils/paths.h"
 
 namespace {
@@ -44,6 +45,7 @@ long peak_mb() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  verbix::tune_allocator();  // as the command line and the module do
   if (argc != 5) {
     std::fprintf(stderr, "usage: bench_update OLD_DAT NEW_DAT RUNS OUT_FOLDER\n");
     return 2;

@@ -11,6 +11,7 @@
 #include "app/update_project.h"
 #include "commands.h"
 #include "console_window.h"
+#include "utils/memory.h"
 #include "utils/paths.h"
 
 #ifdef _WIN32
@@ -130,6 +131,7 @@ int cli_main(int argc, char** argv) {
 }  // namespace verbix::cli
 
 int main(int argc, char** argv) {
+  verbix::tune_allocator();
   try {
 #ifdef _WIN32
     (void)argc;

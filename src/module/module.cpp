@@ -2,9 +2,11 @@
 // data functions of the tool under their own names.
 #include "bindings.h"
 #include "utils/log_service.h"
+#include "utils/memory.h"
 
 NB_MODULE(verbix, m) {
   m.doc() = "Translation tool for the game's language data.";
+  verbix::tune_allocator();
   verbix::py::install_host(m);
   // The source form makes sure its GUI package is there; the built module skips this.
   verbix::utils.ensure_installation({"customtkinter"});

@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <filesystem>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
 #include "data/language_data.h"
 #include "data/text_form.h"
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
+#include "utils/memory.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
 #include "utils/py_text.h"
@@ -109,15 +106,6 @@ bool embed_font(Value& record, const std::string& project, Window* p_app) {
   return true;
 }
 
-// Hands the memory freed by parsing (the file's text, the reader's scratch) back to the system
-// before the images are read, so that it does not count twice in the peak: the C library
-// keeps freed small blocks for reuse, and the large image buffers cannot use them.
-void release_free_memory() {
-#ifdef __GLIBC__
-  malloc_trim(0);
-#endif
-}
-
 // A folder, a pipe or a device in the dialogue file's place is not read: a pipe could keep
 // the reader waiting for ever. A missing file is left to the loaders, which report it.
 bool readable(const std::string& file) { return !path_exists(file) || is_regular_file(file); }
@@ -201,6 +189,8 @@ DialogueRead dlg_2_dat(std::string_view p_file, Window* p_app) {
   const std::string project = path_dirname(p_file);
   DialogueRead read = dlg_data(p_file, p_app);
   if (read.failed()) return read_failure();
+  // The memory freed by parsing (the file's text, the reader's scratch) goes back to the
+  // system before the images are read, so that it does not count twice in the peak.
   release_free_memory();
   if (!embed_font(read.data, project, p_app)) return read_failure();
   std::optional<Map> images = dir_pngs(normpath(path_join(project, "img")), p_app);
