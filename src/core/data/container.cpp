@@ -6,6 +6,7 @@
 
 #include "data/base64.h"
 #include "data/pickle.h"
+#include "data/read_ahead.h"
 #include "data/sha256.h"
 #include "data/zlib_codec.h"
 #include "utils/file_helpers.h"
@@ -35,17 +36,19 @@ File open_for_reading(std::string_view path) {
   return File(f);
 }
 
-// Decodes the pickle stream inside the zlib stream. When both are broken, the zlib error is
-// the one reported, as it is when the stream is decompressed whole before decoding.
-Value decode(Inflater& inflater) {
+// Decodes the pickle stream that `source` inflates (an Inflater, or a ReadAhead over one).
+// When both are broken, the zlib error is the one reported, as it is when the stream is
+// decompressed whole before decoding.
+template <class Source>
+Value decode(Source& source) {
   Value record;
   try {
-    record = pickle_load(inflater);
+    record = pickle_load(source);
   } catch (const DataError&) {
-    inflater.finish();
+    source.finish();
     throw;
   }
-  inflater.finish();  // the rest of the stream, so that its checksum is verified
+  source.finish();  // the rest of the stream, so that its checksum is verified
   return record;
 }
 
@@ -95,7 +98,9 @@ std::optional<Value> dat_load(std::string_view p_path) {
         throw OsError::from_errno(errno ? errno : EIO, name);
       return got;
     });
-    Value record = decode(inflater);
+    // Inflating (about half of the work) runs on a thread of its own beside the decoding.
+    ReadAhead ahead(inflater);
+    Value record = decode(ahead);
     file.reset();
     utils.info("DAT file loaded: " + abs);
     return record;
