@@ -26,7 +26,8 @@ from bench_build import build_program  # noqa: E402
 FLOORS = {"dat_2_txt": "floor: copy text", "txt_2_dat": "floor: split text into lines",
           "dat_2_csv": "floor: copy csv bytes",
           "csv round trip (save, load, csv_2_dat)": "floor: write and read the csv bytes",
-          "csv_load": "floor: write and read the csv bytes"}
+          "csv_load": "floor: write and read the csv bytes",
+          "data_hash": "floor: sha256 of the keys"}
 
 
 def main():

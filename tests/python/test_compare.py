@@ -4,6 +4,7 @@ without a window (the new stamp lands in the caller's dict), and hash_path again
 
 import copy
 import hashlib
+import random
 import re
 import sys
 from pathlib import Path
@@ -61,6 +62,20 @@ def test_data_hash_on_unusual_maps():
     for rec in [{"a": {"é": 1, "z": 2}, "b": {"z": 3}, "imgs": {"x": b""}, "n": 5},
                 {"sections": {"s": []}, "img_data": {}}, {}]:
         assert verbix.data_hash(rec) == fingerprint(rec)
+
+
+def test_data_hash_of_many_ids_sharing_long_prefixes():
+    # Enough ids for the core's radix sort, most alike in their first eight bytes and some
+    # differing only after them, or by a NUL, or in letters beyond ASCII.
+    rng = random.Random(3)
+    stems = ["", "a", "ch01_int", "ch01_intro", "ch01_intro\0", "é", "日本語", "\U0001f600x"]
+    ids = {rng.choice(stems) + "".join(rng.choice("az09_\0é") for _ in range(rng.randrange(7)))
+           for _ in range(40000)}
+    ids = sorted(ids)
+    rng.shuffle(ids)
+    rec = {"text_lut": {k: [] for k in ids[::2]}, "sys_lbls": {k: "" for k in ids[1::2]},
+           "img_data": {k: b"" for k in ids[:5000]}}
+    assert verbix.data_hash(rec) == fingerprint(rec)
 
 
 # -- data_compare --
