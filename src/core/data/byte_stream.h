@@ -23,6 +23,10 @@ class ByteSink {
   virtual void write(std::string_view data) = 0;
 };
 
+// Reads the source on to its end, discarding the bytes (so that a checksum at the end is
+// verified); throws as the source's read does.
+void read_to_end(ByteSource& source);
+
 // A source over bytes in memory (which must outlive it).
 class MemorySource : public ByteSource {
  public:

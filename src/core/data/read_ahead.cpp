@@ -131,15 +131,6 @@ std::size_t ReadAhead::read(char* dst, std::size_t n) {
   return take;
 }
 
-void ReadAhead::finish() {
-  if (direct_) {
-    std::vector<char> sink(block_size_);
-    while (inner_.read(sink.data(), sink.size()) > 0) {
-    }
-    return;
-  }
-  pos_ = current_.size;
-  while (next_block()) pos_ = current_.size;
-}
+void ReadAhead::finish() { read_to_end(*this); }
 
 }  // namespace verbix

@@ -11,6 +11,12 @@
 
 namespace verbix {
 
+void read_to_end(ByteSource& source) {
+  char sink[1 << 16];
+  while (source.read(sink, sizeof sink) > 0) {
+  }
+}
+
 std::size_t MemorySource::read(char* dst, std::size_t n) {
   const std::size_t k = std::min(n, data_.size());
   std::memcpy(dst, data_.data(), k);
@@ -124,11 +130,7 @@ std::size_t Inflater::read(char* dst, std::size_t n) {
   return produced;
 }
 
-void Inflater::finish() {
-  char sink[1 << 16];
-  while (read(sink, sizeof sink) > 0) {
-  }
-}
+void Inflater::finish() { read_to_end(*this); }
 
 std::string zlib_decompress(std::string_view data, std::size_t max_out) {
   MemorySource source(data);
