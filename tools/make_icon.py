@@ -3,7 +3,7 @@ bubble behind it) and writes it as the C++ text constant of the extension module
 icon file of one 48 x 48 image (32-bit colour with its AND mask), zlib-compressed and base64
 encoded, the tool's blob encoding. Standard library only.
 
-    python3.12 tools/make_icon.py                  # rewrites src/module/app/vossel_ico.inc
+    python3.12 tools/make_icon.py                  # rewrites src/module/window/vossel_ico.inc
     python3.12 tools/make_icon.py --ico out.ico    # also writes the icon file itself
 """
 

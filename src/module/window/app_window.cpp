@@ -1,5 +1,5 @@
 // Start-up, layout and closing of the window.
-#include "app/app_window.h"
+#include "window/app_window.h"
 
 #include "app/game_data.h"
 
@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/icon.h"
-#include "app/vossel_ico.inc"
+#include "window/icon.h"
+#include "window/vossel_ico.inc"
 #include "data/container.h"
 #include "data/language_data.h"
 #include "data/text_form.h"

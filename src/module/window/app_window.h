@@ -14,7 +14,7 @@
 
 #include "../bindings.h"
 #include "app/tool_config.h"
-#include "app/toolkit.h"
+#include "window/toolkit.h"
 #include "data/value.h"
 #include "utils/reporting.h"
 

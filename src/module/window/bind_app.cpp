@@ -4,8 +4,8 @@
 #include <nanobind/stl/string.h>
 #include <nanobind/stl/vector.h>
 
-#include "app/app_window.h"
-#include "app/vossel_ico.inc"
+#include "window/app_window.h"
+#include "window/vossel_ico.inc"
 #include "py_value.h"
 #include "utils/log_service.h"
 

@@ -1,6 +1,6 @@
 // The Build tab's commands: the "..." buttons choosing the project's dialogue file and the
 // output folder, and "Build Target Folder", which runs the core's Build workflow on them.
-#include "app/app_window.h"
+#include "window/app_window.h"
 #include "app/build_project.h"
 #include "utils/paths.h"
 

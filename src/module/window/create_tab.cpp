@@ -1,6 +1,6 @@
 // The Create tab's command: reads the tab's inputs and runs the Create workflow of the core
 // on the game's data, reporting into this window.
-#include "app/app_window.h"
+#include "window/app_window.h"
 #include "app/create_project.h"
 
 namespace verbix::py {

@@ -1,4 +1,4 @@
-#include "app/icon.h"
+#include "window/icon.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "app/toolkit.h"
+#include "window/toolkit.h"
 
 #include <nanobind/stl/string.h>
 

@@ -1,6 +1,6 @@
 // The Update tab's commands: the "..." button choosing the translation file, and "Check" and
 // "Update", which run the core's workflows on the loaded game data with input blocked.
-#include "app/app_window.h"
+#include "window/app_window.h"
 #include "app/update_project.h"
 #include "utils/paths.h"
 
