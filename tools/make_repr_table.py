@@ -1,4 +1,4 @@
-"""Writes src/core/data/repr_table.inc: the ranges of code points that Python's repr() of a
+"""Writes src/core/text/repr_table.inc: the ranges of code points that Python's repr() of a
 str escapes because str.isprintable() is false for them (controls, format characters,
 separators other than the blank, unassigned and private-use code points). Run with the
 Python the tool targets (3.12) when its Unicode version changes:
@@ -10,7 +10,7 @@ import pathlib
 import sys
 import unicodedata
 
-out = pathlib.Path(__file__).resolve().parent.parent / "src/core/data/repr_table.inc"
+out = pathlib.Path(__file__).resolve().parent.parent / "src/core/text/repr_table.inc"
 ranges, start = [], None
 for cp in range(sys.maxunicode + 2):
     hidden = cp <= sys.maxunicode and not chr(cp).isprintable()

@@ -1,4 +1,4 @@
-"""Writes src/core/utils/upper_table.inc: every code point whose upper-case form under
+"""Writes src/core/text/upper_table.inc: every code point whose upper-case form under
 Python's str.upper() differs from itself, with that form. Run with the Python the tool
 targets (3.12) when its Unicode version changes:
 
@@ -9,7 +9,7 @@ import pathlib
 import sys
 import unicodedata
 
-out = pathlib.Path(__file__).resolve().parent.parent / "src/core/utils/upper_table.inc"
+out = pathlib.Path(__file__).resolve().parent.parent / "src/core/text/upper_table.inc"
 rows = []
 for cp in range(sys.maxunicode + 1):
     if 0xD800 <= cp <= 0xDFFF:

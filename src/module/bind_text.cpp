@@ -4,7 +4,7 @@
 #include <nanobind/stl/string.h>
 
 #include "bindings.h"
-#include "utils/py_text.h"
+#include "text/py_text.h"
 
 namespace verbix::py {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "data/language_data.h"
-#include "data/text_repr.h"
 #include "record_builders.h"
 #include "recording_window.h"
 #include "test_support.h"
+#include "text/text_repr.h"
 #include "utils/csv_dialect.h"
 #include "utils/log_service.h"
 

@@ -1,8 +1,8 @@
 // UTF-8 validation, white space stripping and file-name wildcards.
 #include <gtest/gtest.h>
 
-#include "utils/py_text.h"
-#include "utils/utf8.h"
+#include "text/py_text.h"
+#include "text/utf8.h"
 #include "utils/wildcard.h"
 
 namespace verbix {

@@ -10,9 +10,9 @@
 #include <filesystem>
 
 #include "test_support.h"
+#include "text/utf8.h"
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
-#include "utils/utf8.h"
 
 namespace verbix {
 namespace {

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "data/compare.h"
-#include "data/text_form.h"
 #include "project/compiler.h"
 #include "project/project_reader.h"
+#include "text/text_form.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"

@@ -3,10 +3,10 @@
 #include "app/project_images.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
+#include "text/py_text.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
-#include "utils/py_text.h"
 
 namespace verbix {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "data/text_form.h"
+#include "text/py_text.h"
+#include "text/text_form.h"
 #include "utils/paths.h"
-#include "utils/py_text.h"
 
 namespace verbix {
 namespace {

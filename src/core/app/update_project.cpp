@@ -6,13 +6,13 @@
 #include "app/project_images.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
-#include "data/text_form.h"
 #include "project/project_reader.h"
+#include "text/py_text.h"
+#include "text/text_form.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
-#include "utils/py_text.h"
 
 namespace verbix {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "data/container.h"
 #include "data/language_data.h"
-#include "data/text_form.h"
-#include "utils/py_text.h"
+#include "text/py_text.h"
+#include "text/text_form.h"
 
 namespace verbix {
 namespace {

@@ -7,9 +7,9 @@
 
 #include "data/dialogue_txt.h"
 #include "data/language_data.h"
-#include "data/text_form.h"
-#include "data/text_repr.h"
-#include "utils/py_text.h"
+#include "text/py_text.h"
+#include "text/text_form.h"
+#include "text/text_repr.h"
 
 namespace verbix {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "data/language_data.h"
-#include "data/text_form.h"
+#include "text/py_text.h"
+#include "text/text_form.h"
 #include "utils/os_error.h"
-#include "utils/py_text.h"
 
 namespace verbix {
 namespace {

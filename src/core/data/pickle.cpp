@@ -10,9 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "text/py_text.h"
+#include "text/utf8.h"
 #include "utils/os_error.h"
-#include "utils/py_text.h"
-#include "utils/utf8.h"
 
 namespace verbix {
 namespace {

@@ -5,8 +5,8 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "text/py_float.h"
 #include "utils/os_error.h"
-#include "utils/py_float.h"
 
 namespace verbix {
 

@@ -7,8 +7,8 @@
 
 #include "data/base64.h"
 #include "data/language_data.h"
-#include "data/text_form.h"
 #include "project/json_text.h"
+#include "text/text_form.h"
 #include "utils/file_io.h"
 #include "utils/os_error.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "text/py_float.h"
 #include "utils/os_error.h"
-#include "utils/py_float.h"
 
 namespace verbix {
 namespace {

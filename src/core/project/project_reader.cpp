@@ -6,13 +6,13 @@
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
 #include "data/language_data.h"
-#include "data/text_form.h"
+#include "text/py_text.h"
+#include "text/text_form.h"
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
 #include "utils/memory.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
-#include "utils/py_text.h"
 
 namespace verbix {
 namespace {

@@ -1,4 +1,4 @@
-#include "utils/py_float.h"
+#include "text/py_float.h"
 
 #include <charconv>
 #include <cmath>

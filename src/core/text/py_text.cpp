@@ -1,4 +1,4 @@
-#include "utils/py_text.h"
+#include "text/py_text.h"
 
 #include <algorithm>
 #include <limits>
@@ -54,7 +54,7 @@ struct UpperMapping {
 };
 
 constexpr UpperMapping kUpper[] = {
-#include "utils/upper_table.inc"
+#include "text/upper_table.inc"
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "data/text_repr.h"
+#include "text/text_repr.h"
 
 #include <algorithm>
 #include <iterator>
@@ -13,7 +13,7 @@ struct Range {
 };
 
 constexpr Range kHidden[] = {
-#include "data/repr_table.inc"
+#include "text/repr_table.inc"
 };
 
 constexpr char kHex[] = "0123456789abcdef";

@@ -1,4 +1,4 @@
-#include "utils/utf8.h"
+#include "text/utf8.h"
 
 #include <cstdint>
 #include <cstdio>

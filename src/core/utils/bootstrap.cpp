@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <regex>
 
+#include "text/py_text.h"
 #include "utils/dependency_host.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
-#include "utils/py_text.h"
 
 namespace verbix {
 

@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <functional>
 
+#include "text/py_text.h"
+#include "text/utf8.h"
 #include "utils/file_io.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/process.h"
-#include "utils/py_text.h"
-#include "utils/utf8.h"
 #include "utils/wildcard.h"
 
 namespace verbix {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "utils/py_text.h"
+#include "text/py_text.h"
 
 namespace verbix {
 namespace {

@@ -8,14 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "window/icon.h"
-#include "window/vossel_ico.inc"
 #include "data/container.h"
 #include "data/language_data.h"
-#include "data/text_form.h"
+#include "text/text_form.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
+#include "window/icon.h"
+#include "window/vossel_ico.inc"
 
 namespace verbix::py {
 namespace {
