@@ -7,6 +7,7 @@
 
 #include "bindings.h"
 #include "py_window.h"
+#include "utils/data_error.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"

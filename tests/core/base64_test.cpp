@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 namespace {

@@ -10,7 +10,7 @@
 #include "record_builders.h"
 #include "recording_window.h"
 #include "test_support.h"
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 #include "utils/paths.h"
 
 namespace verbix {

@@ -8,7 +8,7 @@
 #include "data/pickle.h"
 #include "data/zlib_codec.h"
 #include "test_support.h"
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 #include "utils/paths.h"
 
 namespace verbix {

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 namespace {

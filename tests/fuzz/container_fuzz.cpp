@@ -7,7 +7,7 @@
 #include "data/base64.h"
 #include "data/container.h"
 #include "data/zlib_codec.h"
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);

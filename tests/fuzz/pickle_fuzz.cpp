@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "data/pickle.h"
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 namespace {

@@ -9,6 +9,7 @@
 #include "data/read_ahead.h"
 #include "data/sha256.h"
 #include "data/zlib_codec.h"
+#include "utils/data_error.h"
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
 #include "utils/log_service.h"

@@ -9,7 +9,7 @@
 #include "data/language_data.h"
 #include "text/py_text.h"
 #include "text/text_form.h"
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "text/py_text.h"
 #include "text/utf8.h"
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 namespace {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "text/py_float.h"
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 

@@ -9,8 +9,8 @@
 #include "data/language_data.h"
 #include "project/json_text.h"
 #include "text/text_form.h"
+#include "utils/data_error.h"
 #include "utils/file_io.h"
-#include "utils/os_error.h"
 
 namespace verbix {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "text/py_float.h"
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 namespace {

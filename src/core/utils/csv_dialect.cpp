@@ -1,6 +1,6 @@
 #include "utils/csv_dialect.h"
 
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 namespace verbix {
 namespace {

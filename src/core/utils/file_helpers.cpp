@@ -8,6 +8,7 @@
 
 #include "text/py_text.h"
 #include "text/utf8.h"
+#include "utils/data_error.h"
 #include "utils/file_io.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"

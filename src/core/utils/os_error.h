@@ -22,10 +22,4 @@ class OsError : public std::runtime_error {
   std::error_code code_;
 };
 
-// A failure that is not the operating system's (bad data, a broken format), with its text.
-class DataError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 }  // namespace verbix
