@@ -9,6 +9,7 @@
 #include "py_window.h"
 #include "utils/data_error.h"
 #include "utils/file_helpers.h"
+#include "utils/file_io.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 

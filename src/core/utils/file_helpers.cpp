@@ -13,7 +13,6 @@
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/process.h"
-#include "utils/wildcard.h"
 
 namespace verbix {
 namespace fs = std::filesystem;
@@ -44,11 +43,6 @@ std::optional<std::string> run_fallback(const std::vector<std::string>& argv) {
   }
 }
 
-bool is_link(const std::string& path) {
-  std::error_code ec;
-  return fs::is_symlink(fs::symlink_status(fs_path(path), ec));
-}
-
 // Deletes a folder tree; refuses links and non-folders as a tree removal does.
 void remove_tree(const std::string& dir) {
   if (is_link(dir)) throw OsError::from_errno(ELOOP, dir);
@@ -56,15 +50,6 @@ void remove_tree(const std::string& dir) {
   std::error_code ec;
   fs::remove_all(fs_path(dir), ec);
   if (ec) throw OsError(ec, dir);
-}
-
-// Deletes one file (or link); a folder is refused.
-void remove_one_file(const std::string& file) {
-  if (!is_link(file) && is_directory(file)) throw OsError::from_errno(EISDIR, file);
-  std::error_code ec;
-  if (!fs::remove(fs_path(file), ec) && !ec)
-    ec = std::make_error_code(std::errc::no_such_file_or_directory);
-  if (ec) throw OsError(ec, file);
 }
 
 // Copies content, permission bits and modification time; a folder destination receives
@@ -78,22 +63,6 @@ void copy_with_metadata(const std::string& src, const std::string& dst) {
   fs::permissions(target, fs::status(fs_path(src)).permissions(), ec);
   if (ec) throw OsError(ec, path_text(target));
   copy_modification_time(src, path_text(target));
-}
-
-std::vector<std::string> list_names(const std::string& dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(fs_path(dir.empty() ? "." : dir), ec), end; !ec && it != end;
-       it.increment(ec))
-    names.push_back(path_text(it->path().filename()));
-  return names;
-}
-
-bool has_magic(std::string_view s) { return s.find_first_of("*?[") != std::string_view::npos; }
-
-bool lexists(const std::string& path) {
-  std::error_code ec;
-  return !path.empty() && fs::exists(fs::symlink_status(fs_path(path), ec));
 }
 
 void delete_empty_below(const std::string& dir) {
@@ -196,7 +165,7 @@ bool delete_file(std::string_view p_file, bool p_verbose) {
     return true;
   }
   try {
-    remove_one_file(file);
+    remove_file_entry(file);
     utils.info("Deleted file: " + file);
     return true;
   } catch (const OsError&) {
@@ -238,44 +207,6 @@ void copy_file(std::string_view p_src, std::string_view p_dst, bool p_force) {
     return;
   }
   utils.fail("Failed to copy file '" + src + "' to '" + dst + "': " + *error);
-}
-
-std::vector<std::string> glob_paths(std::string_view pattern) {
-  const std::string path(pattern);
-  const std::string dir = path_dirname(path);
-  const std::string base = path_basename(path);
-  std::vector<std::string> found;
-  if (!has_magic(path)) {
-    if (base.empty() ? is_directory(dir) : lexists(path)) found.push_back(path);
-    return found;
-  }
-  std::vector<std::string> dirs;
-  if (!dir.empty() && dir != path && has_magic(dir))
-    dirs = glob_paths(dir);
-  else
-    dirs.push_back(dir);
-  for (const std::string& d : dirs) {
-    if (!has_magic(base)) {
-      const std::string candidate = d.empty() ? base : path_join(d, base);
-      if (lexists(candidate)) found.push_back(candidate);
-      continue;
-    }
-    for (const std::string& name : list_names(d)) {
-      if (name[0] == '.' && base[0] != '.') continue;  // hidden names need an explicit dot
-      if (wildcard_match(base, name)) found.push_back(d.empty() ? name : path_join(d, name));
-    }
-  }
-  return found;
-}
-
-void file_limit(long long p_num, std::string_view p_dir, std::string_view p_ext) {
-  const size_t keep = static_cast<size_t>(std::max(0LL, p_num));
-  std::vector<std::string> paths = glob_paths(path_join(p_dir, p_ext));
-  std::sort(paths.begin(), paths.end(), std::greater<>());
-  while (paths.size() > keep) {
-    remove_one_file(paths.back());
-    paths.pop_back();
-  }
 }
 
 int txt_save(std::string_view p_path, std::string_view p_data) {

@@ -1,6 +1,6 @@
 // File and folder operations of the utilities object. Each logs its outcome through the
-// log service and turns failures into its result and an error line; only file_limit and
-// delete_empty_subdirs pass a failure on (as OsError). Deleting and copying fall back to
+// log service and turns failures into its result and an error line; only
+// delete_empty_subdirs passes a failure on (as OsError). Deleting and copying fall back to
 // the command interpreter (cmd on Windows, rm and cp elsewhere) when the direct step fails.
 #pragma once
 
@@ -35,13 +35,6 @@ bool delete_file(std::string_view p_file, bool p_verbose = false);
 // is kept when `p_force` is false. A destination without extension that does not exist is
 // taken as a folder and the copy lands inside it.
 void copy_file(std::string_view p_src, std::string_view p_dst, bool p_force = true);
-
-// Deletes the paths matching `p_dir` joined with the pattern `p_ext` (*, ?, [set]) that
-// sort first, until at most `p_num` remain. Throws OsError when a deletion fails.
-void file_limit(long long p_num, std::string_view p_dir, std::string_view p_ext);
-
-// The paths that match a wildcard pattern, in no particular order.
-std::vector<std::string> glob_paths(std::string_view pattern);
 
 // Writes UTF-8 text with the platform's line endings. Returns 0 on success, 1 on failure.
 int txt_save(std::string_view p_path, std::string_view p_data);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -13,8 +14,10 @@
 
 #include "utils/os_error.h"
 #include "utils/paths.h"
+#include "utils/wildcard.h"
 
 namespace verbix {
+namespace fs = std::filesystem;
 namespace {
 
 struct FileCloser {
@@ -32,6 +35,22 @@ File open_file(std::string_view path, const char* mode) {
 #endif
   if (!f) throw OsError::from_errno(errno ? errno : EIO, std::string(path));
   return File(f);
+}
+
+std::vector<std::string> list_names(const std::string& dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (fs::directory_iterator it(fs_path(dir.empty() ? "." : dir), ec), end; !ec && it != end;
+       it.increment(ec))
+    names.push_back(path_text(it->path().filename()));
+  return names;
+}
+
+bool has_magic(std::string_view s) { return s.find_first_of("*?[") != std::string_view::npos; }
+
+bool lexists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::exists(fs::symlink_status(fs_path(path), ec));
 }
 
 }  // namespace
@@ -176,6 +195,58 @@ std::string to_universal_newlines(std::string_view text) {
     }
   }
   return out;
+}
+
+bool is_link(std::string_view path) {
+  std::error_code ec;
+  return fs::is_symlink(fs::symlink_status(fs_path(path), ec));
+}
+
+void remove_file_entry(std::string_view path) {
+  const std::string file(path);
+  if (!is_link(file) && is_directory(file)) throw OsError::from_errno(EISDIR, file);
+  std::error_code ec;
+  if (!fs::remove(fs_path(file), ec) && !ec)
+    ec = std::make_error_code(std::errc::no_such_file_or_directory);
+  if (ec) throw OsError(ec, file);
+}
+
+std::vector<std::string> glob_paths(std::string_view pattern) {
+  const std::string path(pattern);
+  const std::string dir = path_dirname(path);
+  const std::string base = path_basename(path);
+  std::vector<std::string> found;
+  if (!has_magic(path)) {
+    if (base.empty() ? is_directory(dir) : lexists(path)) found.push_back(path);
+    return found;
+  }
+  std::vector<std::string> dirs;
+  if (!dir.empty() && dir != path && has_magic(dir))
+    dirs = glob_paths(dir);
+  else
+    dirs.push_back(dir);
+  for (const std::string& d : dirs) {
+    if (!has_magic(base)) {
+      const std::string candidate = d.empty() ? base : path_join(d, base);
+      if (lexists(candidate)) found.push_back(candidate);
+      continue;
+    }
+    for (const std::string& name : list_names(d)) {
+      if (name[0] == '.' && base[0] != '.') continue;  // hidden names need an explicit dot
+      if (wildcard_match(base, name)) found.push_back(d.empty() ? name : path_join(d, name));
+    }
+  }
+  return found;
+}
+
+void file_limit(long long p_num, std::string_view p_dir, std::string_view p_ext) {
+  const size_t keep = static_cast<size_t>(std::max(0LL, p_num));
+  std::vector<std::string> paths = glob_paths(path_join(p_dir, p_ext));
+  std::sort(paths.begin(), paths.end(), std::greater<>());
+  while (paths.size() > keep) {
+    remove_file_entry(paths.back());
+    paths.pop_back();
+  }
 }
 
 }  // namespace verbix

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace verbix {
 
@@ -36,6 +37,19 @@ class ReplacingFile {
   std::string temp_;
   void* file_ = nullptr;  // the open temporary file (a std::FILE)
 };
+
+// Whether the path is a symbolic link (false when it is missing).
+bool is_link(std::string_view path);
+
+// Deletes one file or link; a folder is refused. Throws OsError.
+void remove_file_entry(std::string_view path);
+
+// Deletes the paths matching `p_dir` joined with the pattern `p_ext` (*, ?, [set]) that
+// sort first, until at most `p_num` remain. Throws OsError when a deletion fails.
+void file_limit(long long p_num, std::string_view p_dir, std::string_view p_ext);
+
+// The paths that match a wildcard pattern, in no particular order.
+std::vector<std::string> glob_paths(std::string_view pattern);
 
 // Gives `dst` the modification time of `src`, at full resolution. Throws OsError.
 void copy_modification_time(std::string_view src, std::string_view dst);

@@ -7,7 +7,6 @@
 #include <exception>
 #include <iostream>
 
-#include "utils/file_helpers.h"
 #include "utils/file_io.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
