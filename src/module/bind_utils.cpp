@@ -90,9 +90,19 @@ void bind_location(nb::class_<import_utils>& cls) {
 }
 
 void bind_bootstrap(nb::class_<import_utils>& cls) {
-  cls.attr("PY_DEP_DIR") = import_utils::PY_DEP_DIR;
-  cls.def("relaunch", &import_utils::relaunch, "p_use_args"_a = true)
-      .def("install_package", &import_utils::install_package, "p_name"_a)
+  cls.attr("PY_DEP_DIR") = PY_DEP_DIR;
+  cls.def(
+         "relaunch",
+         [](import_utils& u, bool p_use_args) {
+           DependencyCheck(u, python_dependency_host()).relaunch(p_use_args);
+         },
+         "p_use_args"_a = true)
+      .def(
+          "install_package",
+          [](import_utils& u, const std::string& p_name) {
+            return DependencyCheck(u, python_dependency_host()).install_package(p_name);
+          },
+          "p_name"_a)
       .def(
           "ensure_installation",
           [](import_utils& u, nb::handle p_packages, bool p_restart) {
@@ -101,7 +111,7 @@ void bind_bootstrap(nb::class_<import_utils>& cls) {
               names.push_back(nb::cast<std::string>(p_packages));
             else
               for (nb::handle name : p_packages) names.push_back(text_of(name));
-            u.ensure_installation(names, p_restart);
+            DependencyCheck(u, python_dependency_host()).ensure_installation(names, p_restart);
           },
           "p_packages"_a, "p_restart"_a = true);
 }

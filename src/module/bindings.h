@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "utils/dependency_host.h"
+#include "dependency_host.h"
 
 namespace verbix {
 class import_utils;

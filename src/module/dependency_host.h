@@ -1,10 +1,13 @@
-// What the start-up dependency check needs of the host that runs the tool: its package
-// lookup and installer, a detached restart, an immediate exit and a console prompt.
+// The start-up dependency check of the tool's source form, and what it needs of the host that runs
+// the tool: its package lookup and installer, a detached restart, an immediate exit and a console
+// prompt.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "utils/log_service.h"
 
 namespace verbix {
 
@@ -33,5 +36,28 @@ class DependencyHost {
 // the name is taken as a pattern as it stands), the greatest by plain text. Empty when none
 // matches. Throws std::regex_error when the name is not a valid pattern.
 std::string choose_wheel(const std::vector<std::string>& names, const std::string& package);
+
+// The folder of wheels beside the tool that installs prefer.
+inline constexpr const char* PY_DEP_DIR = "dependencies";
+
+// The dependency check of the tool's source form, logging through `log` and served by
+// `host`, the process's Python host.
+class DependencyCheck {
+ public:
+  DependencyCheck(import_utils& log, DependencyHost& host) : log_(log), host_(host) {}
+
+  // Restarts the tool (with the current arguments, or none); does not return.
+  [[noreturn]] void relaunch(bool p_use_args = true);
+  // Installs a package from a wheel beside the tool, else from the package index. True on
+  // success; a failed index install crashes the process.
+  bool install_package(const std::string& p_name);
+  // Installs what is missing of the packages and restarts the tool (or asks whether to);
+  // nothing at all in the built tool.
+  void ensure_installation(const std::vector<std::string>& p_packages, bool p_restart = true);
+
+ private:
+  import_utils& log_;
+  DependencyHost& host_;
+};
 
 }  // namespace verbix

@@ -9,7 +9,8 @@ NB_MODULE(verbix, m) {
   verbix::tune_allocator();
   verbix::py::install_host(m);
   // The source form makes sure its GUI package is there; the built module skips this.
-  verbix::utils.ensure_installation({"customtkinter"});
+  verbix::DependencyCheck(verbix::utils, verbix::py::python_dependency_host())
+      .ensure_installation({"customtkinter"});
   verbix::py::bind_utils(m);
   verbix::py::bind_csv(m);
   verbix::py::bind_txt(m);

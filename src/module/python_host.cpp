@@ -87,7 +87,6 @@ void install_host(nb::module_&) {
   utils.host.module_file = own_module_file();
   utils.host.main_file = main_script_file();
   utils.host.executable = text_of(nb::module_::import_("sys").attr("executable"));
-  utils.deps = &python_dependency_host();
 }
 
 std::string text_of(nb::handle value) { return nb::cast<std::string>(nb::str(value)); }

@@ -13,8 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "utils/dependency_host.h"
-
 namespace verbix {
 
 // What the log needs from the process that hosts it. The defaults use C stdio; the Python
@@ -86,20 +84,6 @@ class import_utils {
   bool is_script() const;
   // The host's main script when running from source, otherwise the host executable.
   std::string file_dir() const;
-
-  // -- Dependency check (the source form only) --
-
-  static constexpr const char* PY_DEP_DIR = "dependencies";  // wheels beside the tool
-  DependencyHost* deps = nullptr;                            // set by the host
-
-  // Restarts the tool (with the current arguments, or none); does not return.
-  [[noreturn]] void relaunch(bool p_use_args = true);
-  // Installs a package from a wheel beside the tool, else from the package index. True on
-  // success; a failed index install crashes the process.
-  bool install_package(const std::string& p_name);
-  // Installs what is missing of the packages and restarts the tool (or asks whether to);
-  // nothing at all in the built tool.
-  void ensure_installation(const std::vector<std::string>& p_packages, bool p_restart = true);
 
  private:
   void prune_log_folder();
