@@ -4,7 +4,9 @@
 #include <nanobind/stl/string.h>
 
 #include "bindings.h"
+#include "py_value.h"
 #include "text/py_text.h"
+#include "text/text_form.h"
 
 namespace verbix::py {
 
@@ -14,6 +16,7 @@ void bind_text(nb::module_& m) {
   text.def("strip", [](const std::string& s) { return py_strip(s); });
   text.def("length", [](const std::string& s) { return code_point_count(s); });
   text.def("to_int", [](const std::string& s) { return py_int(s); });
+  text.def("text_form", [](nb::handle value) { return text_form(from_python(value)); });
 }
 
 }  // namespace verbix::py

@@ -53,13 +53,6 @@ Map sorted_table(const Value& rec, std::string_view table) {
 // ---------------------------------------------------------------------------------------
 // Reading rows
 
-// Whether the text is empty after str.strip().
-bool is_blank(std::string_view s) {
-  for (std::size_t pos = 0; pos < s.size();)
-    if (!is_py_space(next_code_point(s, pos))) return false;
-  return true;
-}
-
 // The n of a choice row's source cell, which reads "CHOICE(n)" once trimmed and
 // upper-cased; nothing for any other source (a speaker called "Choice Maker" included).
 std::optional<std::size_t> choice_number(std::string_view source) {
@@ -231,9 +224,9 @@ std::optional<DialogueRead> CsvReader::dialogue_row(const CsvRow& row) {
   }
   const std::string& cuid = row[0];
   const std::string& source = row[1];
-  if (is_blank(cuid)) return fail("CSV [SECTION] no ID column data: ", row);
-  if (is_blank(source)) return fail("CSV [SECTION] no Speaker column data: ", row);
-  const std::string& text = is_blank(row[3]) ? row[2] : row[3];
+  if (py_is_blank(cuid)) return fail("CSV [SECTION] no ID column data: ", row);
+  if (py_is_blank(source)) return fail("CSV [SECTION] no Speaker column data: ", row);
+  const std::string& text = py_is_blank(row[3]) ? row[2] : row[3];
 
   if (blk_ == "SECTION") {
     if (const auto n = choice_number(source)) {
@@ -288,7 +281,7 @@ DialogueRead CsvReader::read(const CsvTable& rows) {
       if (next && new_block(*next, blk_, row)) {
         blk_ = std::move(*next);
         if (blk_ == "SECTION") {
-          if (row.size() < 2 || is_blank(row[1]))
+          if (row.size() < 2 || py_is_blank(row[1]))
             return fail("CSV [SECTION] no section key: ", row);
           seg_ = &put(sections_, row[1], Value::list()).as_list();
           nxt_ = true;
@@ -320,16 +313,16 @@ DialogueRead CsvReader::read(const CsvTable& rows) {
     } else if (blk_ == "LABELS" || blk_ == "MENUS") {
       const bool labels = blk_ == "LABELS";
       const std::string& given = labels ? row[2] : row[1];
-      const std::string& value = is_blank(given) ? (labels ? row[1] : row[0]) : given;
+      const std::string& value = py_is_blank(given) ? (labels ? row[1] : row[0]) : given;
       (labels ? sys_lbls_ : sys_menu_).set(row[0], Value(value));
       meta_pair(row[0], value);
     } else if (blk_ == "ITEMS" || blk_ == "SPEAKERS") {
       const bool items = blk_ == "ITEMS";
-      if (is_blank(row[0])) return fail("CSV [ITEMS] no ID column data: ", row);
+      if (py_is_blank(row[0])) return fail("CSV [ITEMS] no ID column data: ", row);
       // A speaker without an English name is one the game shows nameless; only items need
       // the name.
-      if (items && is_blank(row[1])) return fail("CSV [ITEMS] no English column data: ", row);
-      const std::string& value = is_blank(row[2]) ? row[1] : row[2];
+      if (items && py_is_blank(row[1])) return fail("CSV [ITEMS] no English column data: ", row);
+      const std::string& value = py_is_blank(row[2]) ? row[1] : row[2];
       (items ? item_lut_ : actr_lut_).set(row[0], Value(value));
       meta_pair(row[0], value);
       if (!items) spkr2cuid_[value] = row[0];

@@ -28,30 +28,6 @@ std::string_view drop_one_space(std::string_view text) {
   return is_py_space(next_code_point(text, pos)) ? text.substr(pos) : text;
 }
 
-// `text` without white space at either end, as a view into it.
-std::string_view strip_view(std::string_view text) {
-  std::size_t begin = 0;
-  while (begin < text.size()) {
-    std::size_t next = begin;
-    if (!is_py_space(next_code_point(text, next))) break;
-    begin = next;
-  }
-  std::size_t end = begin;
-  for (std::size_t pos = begin; pos < text.size();)
-    if (!is_py_space(next_code_point(text, pos))) end = pos;
-  return text.substr(begin, end - begin);
-}
-
-bool is_blank(std::string_view text) {
-  for (std::size_t pos = 0; pos < text.size();) {
-    // Most lines start with a printable ASCII character: decide on it at once.
-    const auto c = static_cast<unsigned char>(text[pos]);
-    if (c > 0x20 && c < 0x80) return false;
-    if (!is_py_space(next_code_point(text, pos))) return false;
-  }
-  return true;
-}
-
 std::string_view trim_left(std::string_view text, char c) {
   const std::size_t n = text.find_first_not_of(c);
   return n == std::string_view::npos ? std::string_view() : text.substr(n);
@@ -74,7 +50,7 @@ std::string_view tag_name(std::string_view line) {
 // the whole line when it holds none.
 std::string_view colon_value(std::string_view line) {
   const std::size_t colon = line.find(':');
-  return colon == std::string_view::npos ? line : strip_view(line.substr(colon + 1));
+  return colon == std::string_view::npos ? line : py_strip_view(line.substr(colon + 1));
 }
 
 std::string join_lines(const List& lines) {
@@ -132,6 +108,20 @@ void append_content(std::string& out, const Value* entry) {
   }
 }
 
+// Appends a section of "#id : name" lines, one per entry of the table.
+void append_id_table(std::string& out, std::string_view tag, const Map& table) {
+  out += "\n[";
+  out += tag;
+  out += "]\n";
+  for (const auto& [id, name] : table) {
+    out += '#';
+    out += id;
+    out += " : ";
+    append_form(out, name);
+    out += '\n';
+  }
+}
+
 std::string write_txt(const Value& rec) {
   const Map& lbls = table(rec, "sys_lbls");
   const Map& menu = table(rec, "sys_menu");
@@ -179,23 +169,8 @@ std::string write_txt(const Value& rec) {
   }
 
   // Nameless speakers are written too ("#id : "): the fingerprint covers their ids.
-  out += "\n[SPEAKERS]\n";
-  for (const auto& [id, name] : sort_values(actr)) {
-    out += '#';
-    out += id;
-    out += " : ";
-    append_form(out, name);
-    out += '\n';
-  }
-
-  out += "\n[ITEMS]\n";
-  for (const auto& [id, name] : items) {
-    out += '#';
-    out += id;
-    out += " : ";
-    append_form(out, name);
-    out += '\n';
-  }
+  append_id_table(out, "SPEAKERS", sort_values(actr));
+  append_id_table(out, "ITEMS", items);
 
   out += "\n[DESCRIPTIONS]\n";
   for (const auto& [id, name] : items) {
@@ -433,7 +408,7 @@ bool TxtReader::handle_credit(std::string_view line) {
 void TxtReader::handle_table(std::string_view line) {
   const std::size_t colon = line.find(':');
   if (colon == std::string_view::npos) return;
-  const std::string key(trim_left(strip_view(line.substr(0, colon)), '#'));
+  const std::string key(trim_left(py_strip_view(line.substr(0, colon)), '#'));
   std::string value(drop_one_space(line.substr(colon + 1)));
   Map* field = upper_tag_ == "SPEAKERS" ? &actr_lut_
                : upper_tag_ == "ITEMS"  ? &item_lut_
@@ -466,7 +441,7 @@ bool TxtReader::handle_header(std::string_view line) {
   if (dialogue_header) choice_ = false;
   if (divider == std::string_view::npos) return false;
 
-  const std::string key(trim_left(strip_view(line.substr(0, divider)), '#'));
+  const std::string key(trim_left(py_strip_view(line.substr(0, divider)), '#'));
   const std::string_view value = line.substr(divider + 1);
   Value& meta = meta_list(key);
 
@@ -502,7 +477,7 @@ bool TxtReader::handle_content(std::string_view line) {
 
 DialogueRead TxtReader::read(std::string_view text) {
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-  if (is_blank(text)) return fail("Nothing to parse");
+  if (py_is_blank(text)) return fail("Nothing to parse");
   meta_.set(std::string(kFormat), Value("TXT"));
 
   std::size_t start = 0;
@@ -514,7 +489,7 @@ DialogueRead TxtReader::read(std::string_view text) {
 
     ++counter_;
     ++line_no_;
-    if (is_blank(line)) continue;
+    if (py_is_blank(line)) continue;
     if (line.front() == '[') {
       handle_tag(line);
       continue;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "text/py_float.h"
+#include "text/text_repr.h"
 #include "utils/data_error.h"
 
 namespace verbix {
@@ -303,35 +304,6 @@ bool operator==(const Map& a, const Map& b) {
 
 namespace {
 
-void quote(std::string& out, std::string_view s, bool bytes) {
-  const bool has_single = s.find('\'') != std::string_view::npos;
-  const bool has_double = s.find('"') != std::string_view::npos;
-  const char q = has_single && !has_double ? '"' : '\'';
-  if (bytes) out += 'b';
-  out += q;
-  static const char* hex = "0123456789abcdef";
-  for (const char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '\\' || c == static_cast<unsigned char>(q)) {
-      out += '\\';
-      out += ch;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c == 0x7f || (bytes && c >= 0x80)) {
-      out += "\\x";
-      out += hex[c >> 4];
-      out += hex[c & 15];
-    } else {
-      out += ch;
-    }
-  }
-  out += q;
-}
-
 void repr_into(std::string& out, const Value& v, int depth) {
   if (depth > 64) {
     out += "...";
@@ -351,10 +323,10 @@ void repr_into(std::string& out, const Value& v, int depth) {
       append_py_float(out, v.as_float());
       break;
     case Value::Kind::Text:
-      quote(out, v.as_text(), false);
+      append_py_repr(out, v.as_text());
       break;
     case Value::Kind::Bytes:
-      quote(out, v.as_bytes(), true);
+      append_py_bytes_repr(out, v.as_bytes());
       break;
     case Value::Kind::List: {
       out += '[';
@@ -373,7 +345,7 @@ void repr_into(std::string& out, const Value& v, int depth) {
       for (const auto& [key, item] : v.as_map()) {
         if (!first) out += ", ";
         first = false;
-        quote(out, key, false);
+        append_py_repr(out, key);
         out += ": ";
         repr_into(out, item, depth + 1);
       }

@@ -32,7 +32,7 @@ char32_t next_code_point(std::string_view text, size_t& pos) {
   return cp;
 }
 
-std::string py_strip(std::string_view text) {
+std::string_view py_strip_view(std::string_view text) {
   size_t begin = 0;
   while (begin < text.size()) {
     size_t next = begin;
@@ -43,7 +43,19 @@ std::string py_strip(std::string_view text) {
   for (size_t pos = begin; pos < text.size();) {
     if (!is_py_space(next_code_point(text, pos))) end = pos;
   }
-  return std::string(text.substr(begin, end - begin));
+  return text.substr(begin, end - begin);
+}
+
+std::string py_strip(std::string_view text) { return std::string(py_strip_view(text)); }
+
+bool py_is_blank(std::string_view text) {
+  for (size_t pos = 0; pos < text.size();) {
+    // Most texts start with a printable ASCII character: decide on it at once.
+    const auto c = static_cast<unsigned char>(text[pos]);
+    if (c > 0x20 && c < 0x80) return false;
+    if (!is_py_space(next_code_point(text, pos))) return false;
+  }
+  return true;
 }
 
 namespace {

@@ -15,8 +15,13 @@ bool is_py_space(char32_t cp);
 // Decodes the code point starting at `pos` of valid UTF-8 and moves `pos` past it.
 char32_t next_code_point(std::string_view text, size_t& pos);
 
-// `text` without white space at either end, as str.strip() gives it.
+// `text` without white space at either end, as str.strip() gives it (as a copy, or as a
+// view into `text`).
 std::string py_strip(std::string_view text);
+std::string_view py_strip_view(std::string_view text);
+
+// Whether `text` is empty once stripped: not text.strip().
+bool py_is_blank(std::string_view text);
 
 // `text` with the ASCII letters lowered and every other character kept: enough where the
 // texts compared are file name endings, format names and font names.

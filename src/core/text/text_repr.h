@@ -1,4 +1,4 @@
-// Python's repr() of texts and of lists of texts, for messages that quote input as the
+// Python's repr() of texts, byte strings and lists of texts, for messages that quote input as the
 // system has always quoted it: 'a', "it's", 'tab\there', '\u3000x', ['a', 'b'].
 #pragma once
 
@@ -15,6 +15,10 @@ namespace verbix {
 void append_py_repr(std::string& out, std::string_view text);
 
 std::string py_repr(std::string_view text);
+
+// Appends the repr() of a bytes object: b, then the quotes as for a str; backslashes and the
+// chosen quote escaped; \t \n \r; every other byte outside printable ASCII as \xhh.
+void append_py_bytes_repr(std::string& out, std::string_view bytes);
 
 // The repr() of a list of str: "[" + the reprs joined by ", " + "]".
 std::string py_repr_list(const std::vector<std::string>& items);

@@ -67,4 +67,19 @@ std::optional<std::string> utf8_error(std::string_view data) {
   return std::nullopt;
 }
 
+std::pair<char32_t, std::size_t> decode_utf8_at(std::string_view text, std::size_t pos) {
+  const auto lead = static_cast<uint8_t>(text[pos]);
+  if (lead < 0x80) return {lead, 1};
+  uint8_t lo, hi;
+  const int len = sequence_length(lead, lo, hi);
+  if (len == 0 || pos + static_cast<std::size_t>(len) > text.size()) return {0, 0};
+  char32_t cp = lead & (0x7F >> len);
+  for (int k = 1; k < len; ++k) {
+    const auto c = static_cast<uint8_t>(text[pos + static_cast<std::size_t>(k)]);
+    if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return {0, 0};
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  return {cp, static_cast<std::size_t>(len)};
+}
+
 }  // namespace verbix

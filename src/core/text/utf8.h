@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace verbix {
 
@@ -12,5 +13,10 @@ namespace verbix {
 // above U+10FFFF); otherwise the decoder's error text, e.g.
 // "'utf-8' codec can't decode byte 0xff in position 3: invalid start byte".
 std::optional<std::string> utf8_error(std::string_view data);
+
+// The code point of the UTF-8 sequence at `pos` and its length in bytes; length 0 when the
+// bytes there are not valid UTF-8 (bad lead or continuation byte, overlong form, surrogate,
+// beyond U+10FFFF, cut short). `pos` must be inside `text`.
+std::pair<char32_t, std::size_t> decode_utf8_at(std::string_view text, std::size_t pos);
 
 }  // namespace verbix
