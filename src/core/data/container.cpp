@@ -19,22 +19,10 @@
 namespace verbix {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
+// A folder is refused as the host refuses to open one, on every platform.
 File open_for_reading(std::string_view path) {
-  const std::string name(path);
-  if (is_directory(path)) throw OsError::from_errno(EISDIR, name);
-  errno = 0;
-#ifdef _WIN32
-  std::FILE* f = _wfopen(fs_path(path).c_str(), L"rb");
-#else
-  std::FILE* f = std::fopen(name.c_str(), "rb");
-#endif
-  if (!f) throw OsError::from_errno(errno ? errno : EIO, name);
-  return File(f);
+  if (is_directory(path)) throw OsError::from_errno(EISDIR, std::string(path));
+  return open_file(path, "rb");
 }
 
 // Decodes the pickle stream that `source` inflates (an Inflater, or a ReadAhead over one).
@@ -71,16 +59,8 @@ int dat_save(std::string_view p_path, const Value& p_data) {
   const std::string abs = full_path(p_path);
   ensure_dir(p_path);
   const std::string bytes = container_encode(p_data);
-  try {
-    write_file_replacing(p_path, bytes);
-    utils.info("DAT file saved: " + abs);
-    return 0;
-  } catch (const OsError& e) {
-    utils.fail("DAT save IOError " + abs, e.what());
-  } catch (const std::exception& e) {
-    utils.fail("DAT save error " + abs, e.what());
-  }
-  return 1;
+  return save_reporting(abs, {"DAT file saved: ", "DAT save IOError ", "DAT save error "},
+                        [&] { write_file_replacing(p_path, bytes); });
 }
 
 std::optional<Value> dat_load(std::string_view p_path) {

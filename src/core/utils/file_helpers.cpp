@@ -209,20 +209,27 @@ void copy_file(std::string_view p_src, std::string_view p_dst, bool p_force) {
   utils.fail("Failed to copy file '" + src + "' to '" + dst + "': " + *error);
 }
 
+int save_reporting(const std::string& p_abs, const SaveWords& p_words,
+                   const std::function<void()>& p_write) {
+  try {
+    p_write();
+    utils.info(std::string(p_words.saved) + p_abs);
+    return 0;
+  } catch (const OsError& e) {
+    utils.fail(std::string(p_words.io_error) + p_abs, e.what());
+  } catch (const std::exception& e) {
+    utils.fail(std::string(p_words.error) + p_abs, e.what());
+  }
+  return 1;
+}
+
 int txt_save(std::string_view p_path, std::string_view p_data) {
   ensure_dir(p_path);
   const std::string abs = full_path(p_path);
-  try {
+  return save_reporting(abs, {"TXT file saved: ", "TXT save IOError: ", "TXT save error: "}, [&] {
     if (const auto bad = utf8_error(p_data)) throw DataError(*bad);
     write_file_replacing(p_path, to_platform_newlines(p_data));
-    utils.info("TXT file saved: " + abs);
-    return 0;
-  } catch (const OsError& e) {
-    utils.fail("TXT save IOError: " + abs, e.what());
-  } catch (const std::exception& e) {
-    utils.fail("TXT save error: " + abs, e.what());
-  }
-  return 1;
+  });
 }
 
 std::optional<std::string> txt_load(std::string_view p_path) {
@@ -247,18 +254,11 @@ std::optional<std::string> txt_load(std::string_view p_path) {
 int csv_save(std::string_view p_path, const CsvTable& p_csv) {
   ensure_dir(p_path);
   const std::string abs = full_path(p_path);
-  try {
+  return save_reporting(abs, {"CSV file saved: ", "CSV save IOError ", "CSV save error "}, [&] {
     const std::string text = csv_format(p_csv);
     if (const auto bad = utf8_error(text)) throw DataError(*bad);
     write_file_replacing(p_path, text);
-    utils.info("CSV file saved: " + abs);
-    return 0;
-  } catch (const OsError& e) {
-    utils.fail("CSV save IOError " + abs, e.what());
-  } catch (const std::exception& e) {
-    utils.fail("CSV save error " + abs, e.what());
-  }
-  return 1;
+  });
 }
 
 std::optional<CsvTable> csv_load(std::string_view p_path) {

@@ -4,6 +4,7 @@
 // the command interpreter (cmd on Windows, rm and cp elsewhere) when the direct step fails.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,19 @@ bool delete_file(std::string_view p_file, bool p_verbose = false);
 // is kept when `p_force` is false. A destination without extension that does not exist is
 // taken as a folder and the copy lands inside it.
 void copy_file(std::string_view p_src, std::string_view p_dst, bool p_force = true);
+
+// The log lines of one kind of save: the line of success and the prefixes of the error
+// lines of an operating-system failure and of any other, each followed by the file's path.
+struct SaveWords {
+  std::string_view saved;
+  std::string_view io_error;
+  std::string_view error;
+};
+
+// The writers' policy: runs `p_write`; logs the success line and returns 0 when it returns,
+// logs the failure and returns 1 when it throws.
+int save_reporting(const std::string& p_abs, const SaveWords& p_words,
+                   const std::function<void()>& p_write);
 
 // Writes UTF-8 text with the platform's line endings. Returns 0 on success, 1 on failure.
 int txt_save(std::string_view p_path, std::string_view p_data);

@@ -20,23 +20,6 @@ namespace verbix {
 namespace fs = std::filesystem;
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File open_file(std::string_view path, const char* mode) {
-  errno = 0;
-#ifdef _WIN32
-  std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
-  std::FILE* f = _wfopen(fs_path(path).c_str(), wmode.c_str());
-#else
-  std::FILE* f = std::fopen(std::string(path).c_str(), mode);
-#endif
-  if (!f) throw OsError::from_errno(errno ? errno : EIO, std::string(path));
-  return File(f);
-}
-
 std::vector<std::string> list_names(const std::string& dir) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -54,6 +37,18 @@ bool lexists(const std::string& path) {
 }
 
 }  // namespace
+
+File open_file(std::string_view path, const char* mode) {
+  errno = 0;
+#ifdef _WIN32
+  std::wstring wmode(mode, mode + std::char_traits<char>::length(mode));
+  std::FILE* f = _wfopen(fs_path(path).c_str(), wmode.c_str());
+#else
+  std::FILE* f = std::fopen(std::string(path).c_str(), mode);
+#endif
+  if (!f) throw OsError::from_errno(errno ? errno : EIO, std::string(path));
+  return File(f);
+}
 
 std::string read_file(std::string_view path) {
   File f = open_file(path, "rb");

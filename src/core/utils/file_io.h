@@ -3,11 +3,23 @@
 // lone CR and LF all read as one line break).
 #pragma once
 
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace verbix {
+
+// An open C stream of a file, closed when it goes out of scope.
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// The file opened with the fopen `mode` ("rb", "wb", "ab"), by its UTF-8 path on every
+// platform. Throws OsError with the system's code when it cannot be opened.
+File open_file(std::string_view path, const char* mode);
 
 // The file's bytes. Throws OsError when it cannot be opened or read (a folder included).
 std::string read_file(std::string_view path);
