@@ -10,45 +10,14 @@
 #include "data/language_data.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
+#include "utils/tool_folder.h"
 
 namespace verbix::cli {
-namespace {
-
-// An environment variable as UTF-8 (on Windows through the wide environment, so that
-// non-ASCII user folders arrive whole); empty when unset.
-std::string env(const char* p_name) {
-#ifdef _WIN32
-  const std::wstring wide(p_name, p_name + std::char_traits<char>::length(p_name));
-  const wchar_t* value = _wgetenv(wide.c_str());
-  return value ? path_text(std::filesystem::path(value)) : std::string();
-#else
-  const char* value = std::getenv(p_name);
-  return value ? std::string(value) : std::string();
-#endif
-}
-
-std::string settings_base() {
-  std::string base = env("APPDATA");
-  if (!base.empty()) return base;
-  base = env("XDG_CONFIG_HOME");
-  if (!base.empty() && fs_path(base).is_absolute()) return base;
-  std::string home = env("HOME");
-  if (home.empty()) home = env("USERPROFILE");
-  return path_join(home, ".config");
-}
-
-}  // namespace
-
-std::string tool_dir() {
-  return path_join(path_join(path_join(settings_base(), "VosselTarnWimble"), "Tools"),
-                   "Translation Tool");
-}
-
 void setup_log(const std::string& p_log_dir) {
   utils.CSH_WAIT = false;
   utils.ERR_WAIT = false;
-  utils.log_dir_and_file(p_log_dir.empty() ? path_join(tool_dir(), "logs") : full_path(p_log_dir),
-                         "log.txt");
+  utils.log_dir_and_file(
+      p_log_dir.empty() ? path_join(tool_folder(), "logs") : full_path(p_log_dir), "log.txt");
   auto plain = utils.console.write;
   utils.console.write = [plain](std::string_view p_text) {
     plain(p_text);

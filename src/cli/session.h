@@ -11,10 +11,6 @@
 
 namespace verbix::cli {
 
-// The tool folder the window uses: "VosselTarnWimble/Tools/Translation Tool" under
-// %APPDATA%, or under $XDG_CONFIG_HOME (or ~/.config) where there is no APPDATA.
-std::string tool_dir();
-
 // Points the log service at `p_log_dir` (the tool folder's "logs" when empty) with the
 // window's file name "log.txt"; the folder is made on the first flush. Console-friendly
 // log settings: a crash does not wait for Enter, and every error line ("ERROR (") is also

@@ -14,7 +14,9 @@
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
+#include "utils/tool_folder.h"
 #include "window/icon.h"
+#include "window/tab_builder.h"
 #include "window/vossel_ico.inc"
 
 namespace verbix::py {
@@ -24,35 +26,8 @@ using namespace nb::literals;
 using tk::Cell;
 using tk::Pad;
 
-nb::str str_of(std::string_view text) { return nb::str(text.data(), text.size()); }
-
-template <size_t N>
-nb::list values_of(const std::array<std::string_view, N>& options) {
-  nb::list out;
-  for (std::string_view v : options) out.append(str_of(v));
-  return out;
-}
-
 // Floor division, as the window's centring rounds towards the top left.
 int floor_div(int a, int b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-
-// An environment variable through the host, so non-ASCII values arrive whole on Windows.
-std::string env(const char* name) {
-  nb::object value = nb::module_::import_("os").attr("environ").attr("get")(name);
-  return value.is_none() ? std::string() : nb::cast<std::string>(value);
-}
-
-// The folder the tool's own folder is made in: the user's application-data folder, or, on
-// systems without one, the user's configuration folder.
-std::string settings_base() {
-  std::string base = env("APPDATA");
-  if (!base.empty()) return base;
-  base = env("XDG_CONFIG_HOME");
-  if (!base.empty() && fs_path(base).is_absolute()) return base;
-  const std::string home =
-      nb::cast<std::string>(nb::module_::import_("os.path").attr("expanduser")("~"));
-  return path_join(home, ".config");
-}
 
 }  // namespace
 
@@ -95,8 +70,8 @@ void App::make_root() {
 }
 
 void App::make_tool_folder() {
-  const std::string base = path_join(path_join(settings_base(), "VosselTarnWimble"), "Tools");
-  const std::string tool_dir = path_join(base, "Translation Tool");
+  const std::string tool_dir = tool_folder();
+  const std::string base = path_dirname(tool_dir);
   ensure_dir(tool_dir);
   // Files of an earlier layout of the tool.
   delete_file(path_join(base, "verbix.png"));
@@ -195,129 +170,6 @@ void App::build_log_panel() {
   log_open.attr("pack")("side"_a = "right", "padx"_a = 10, "pady"_a = 10);
   log_text = tk::make("CTkTextbox", log_frame, {{"font", log_font}, {"state", tk::disabled()}});
   log_text.attr("pack")("padx"_a = 10, "pady"_a = 5, "fill"_a = "both", "expand"_a = true);
-}
-
-namespace {
-
-// The widgets of the tabs, with the window's font and the label's image placement.
-struct TabBuilder {
-  nb::handle tab;
-  nb::handle font;
-
-  nb::object label(const char* text, const Cell& cell) const {
-    nb::object w = tk::make(
-        "CTkLabel", tab,
-        {{"text", str_of(text)}, {"font", nb::borrow(font)}, {"compound", str_of("left")}});
-    tk::grid(w, cell);
-    return w;
-  }
-  nb::object entry(int width, const Cell& cell) const {
-    tk::Options options = {{"font", nb::borrow(font)}};
-    if (width) options.emplace_back("width", nb::int_(width));
-    nb::object w = tk::make("CTkEntry", tab, options);
-    tk::grid(w, cell);
-    return w;
-  }
-  // A read-only entry showing `text`.
-  nb::object path_entry(const std::string& text, const Cell& cell) const {
-    nb::object w = entry(0, cell);
-    w.attr("insert")(0, str_of(text));
-    w.attr("configure")("state"_a = tk::readonly());
-    return w;
-  }
-  nb::object combo(nb::list values, int width, const Cell& cell) const {
-    nb::object w =
-        tk::make("CTkComboBox", tab,
-                 {{"values", values}, {"width", nb::int_(width)}, {"font", nb::borrow(font)}});
-    tk::grid(w, cell);
-    return w;
-  }
-  nb::object button(const char* text, nb::object command, int width, const Cell& cell) const {
-    tk::Options options = {
-        {"text", str_of(text)}, {"font", nb::borrow(font)}, {"command", command}};
-    if (width) options.emplace_back("width", nb::int_(width));
-    nb::object w = tk::make("CTkButton", tab, options);
-    tk::grid(w, cell);
-    return w;
-  }
-};
-
-}  // namespace
-
-void App::build_create_tab() {
-  const TabBuilder t{tab_new, gui_font};
-  create_folder_lbl = t.label("Folder", {.row = 0, .column = 0, .padx = 10, .pady = PAD_Y});
-  create_folder_inp =
-      t.entry(240, {.row = 0, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "ew"});
-  create_format_lbl = t.label("Format", {.row = 1, .column = 0, .padx = 10, .pady = PAD_Y});
-  create_format_opt = t.combo(values_of(OPT_FORMAT), 96,
-                              {.row = 1, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
-  tk::set_combo(create_format_opt, cfg_data.create_format);
-  create_images_lbl = t.label("Images", {.row = 2, .column = 0, .padx = 10, .pady = PAD_Y});
-  create_images_opt = t.combo(values_of(OPT_IMAGES), 96,
-                              {.row = 2, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
-  tk::set_combo(create_images_opt, "PNG");
-  tk::set_combo(create_images_opt, cfg_data.create_images);
-  create_folder_btn =
-      t.button("Generate Folder", command("generate_folder", &App::generate_folder), 0,
-               {.row = 4, .column = 0, .padx = 50, .pady = 20, .sticky = "ew", .columnspan = 2});
-}
-
-void App::build_update_tab() {
-  const TabBuilder t{tab_upd, gui_font};
-  tab_upd.attr("grid_columnconfigure")(1, "weight"_a = 1);
-  update_target_lbl =
-      t.label("Target", {.row = 0, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
-  update_target_pth =
-      t.path_entry(cfg_data.update_target,
-                   {.row = 0, .column = 1, .padx = {5, 5}, .pady = PAD_Y, .sticky = "ew"});
-  update_target_btn =
-      t.button("...", command("sel_update_file", &App::sel_update_file), 30,
-               {.row = 0, .column = 2, .padx = {5, 10}, .pady = PAD_Y, .sticky = "e"});
-  update_images_lbl = t.label("Images", {.row = 1, .column = 0, .padx = 10, .pady = PAD_Y});
-  update_images_opt = t.combo(values_of(OPT_CHANGE), 170,
-                              {.row = 1, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
-  tk::set_combo(update_images_opt, cfg_data.update_images);
-  update_format_lbl = t.label("Format", {.row = 2, .column = 0, .padx = 10, .pady = PAD_Y});
-  update_format_opt = t.combo(values_of(OPT_FORMAT), 96,
-                              {.row = 2, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
-  tk::set_combo(update_format_opt, cfg_data.update_format);
-  update_backup_lbl =
-      t.label("Backup", {.row = 3, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
-  update_backup_tog = tk::make("CTkSwitch", tab_upd, {{"text", str_of("")}, {"font", gui_font}});
-  tk::grid(update_backup_tog,
-           {.row = 3, .column = 1, .padx = {5, 10}, .pady = PAD_Y, .sticky = "w", .columnspan = 2});
-  if (cfg_data.update_backup) update_backup_tog.attr("select")();
-  update_check_btn =
-      t.button("Check", command("check", &App::check), 120,
-               {.row = 4, .column = 0, .padx = 50, .pady = 10, .sticky = "ew", .columnspan = 3});
-  update_button =
-      t.button("Update", command("update", &App::update), 120,
-               {.row = 5, .column = 0, .padx = 50, .pady = 1, .sticky = "ew", .columnspan = 3});
-}
-
-void App::build_build_tab() {
-  const TabBuilder t{tab_bld, gui_font};
-  tab_bld.attr("grid_columnconfigure")(1, "weight"_a = 1);
-  build_target_lbl =
-      t.label("Target", {.row = 0, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
-  build_target_pth =
-      t.path_entry(cfg_data.build_target,
-                   {.row = 0, .column = 1, .padx = {5, 5}, .pady = PAD_Y, .sticky = "ew"});
-  build_target_sel =
-      t.button("...", command("sel_build_src", &App::sel_build_src), 30,
-               {.row = 0, .column = 2, .padx = {5, 10}, .pady = PAD_Y, .sticky = "e"});
-  build_output_lbl =
-      t.label("Output", {.row = 1, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
-  build_output_pth =
-      t.path_entry(cfg_data.build_output,
-                   {.row = 1, .column = 1, .padx = {5, 5}, .pady = PAD_Y, .sticky = "ew"});
-  build_output_sel =
-      t.button("...", command("sel_build_dst", &App::sel_build_dst), 30,
-               {.row = 1, .column = 2, .padx = {5, 10}, .pady = PAD_Y, .sticky = "e"});
-  build_button =
-      t.button("Build Target Folder", command("build", &App::build), 0,
-               {.row = 2, .column = 0, .padx = 50, .pady = 20, .sticky = "ew", .columnspan = 3});
 }
 
 bool App::load_data(const std::string& p_path) {
