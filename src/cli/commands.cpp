@@ -46,15 +46,6 @@ bool replaceable(const std::string& p_path) {
   return std::filesystem::is_empty(fs_path(p_path), ec) && !ec;
 }
 
-// "CSV" for a target whose name ends in "csv" (any case), else "TXT", as choosing the file
-// sets the Update tab's format.
-std::string format_of(const std::string& p_target) {
-  std::string tail = p_target.size() >= 3 ? p_target.substr(p_target.size() - 3) : p_target;
-  for (char& c : tail)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return tail == "CSV" ? "CSV" : "TXT";
-}
-
 // The console opens no file browser.
 void no_folder(const std::string&) {}
 void no_file_browser(const std::string&, const std::string&) {}
@@ -100,7 +91,7 @@ int update_command(const CommandOptions& p_opt) {
         tools.open_folder = no_file_browser;
         const UpdateRequest request{
             .target = target,
-            .format = p_opt.format.empty() ? format_of(target) : p_opt.format,
+            .format = p_opt.format.empty() ? format_of_file(target) : p_opt.format,
             .images = p_opt.images,
             .backup = p_opt.backup};
         return update_translation(game, request, &window, tools).has_value();

@@ -7,14 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/update_options.h"
 #include "data/value.h"
 
 namespace verbix {
 
 inline constexpr std::array<std::string_view, 2> OPT_FORMAT = {"TXT", "CSV"};
 inline constexpr std::array<std::string_view, 2> OPT_IMAGES = {"NONE", "PNG"};
-inline constexpr std::array<std::string_view, 3> OPT_CHANGE = {"Replace All", "Replace Missing",
-                                                               "Change Nothing"};
 
 // The configuration map, its keys in file order, with their defaults.
 struct ToolConfig {

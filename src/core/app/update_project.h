@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/update_options.h"
 #include "data/value.h"
 #include "utils/reporting.h"
 
@@ -43,11 +44,6 @@ inline constexpr std::array<Field, 5> FIELDS = {{
     {"item_lut", "Item"},
     {"text_lut", "Lines"},
 }};
-
-// The image policies of an update; any other text behaves as "Replace Missing".
-inline constexpr std::string_view kReplaceAll = "Replace All";
-inline constexpr std::string_view kReplaceMissing = "Replace Missing";
-inline constexpr std::string_view kChangeNothing = "Change Nothing";
 
 // What the Update tab hands over.
 struct UpdateRequest {
