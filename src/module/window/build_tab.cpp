@@ -1,10 +1,14 @@
-// The Build tab's commands: the "..." buttons choosing the project's dialogue file and the
-// output folder, and "Build Target Folder", which runs the core's Build workflow on them.
-#include "window/app_window.h"
+// The Build tab: its layout, and its commands: the "..." buttons choosing the project's dialogue
+// file and the output folder, and "Build Target Folder", which runs the core's Build workflow on
+// them.
 #include "app/build_project.h"
 #include "utils/paths.h"
+#include "window/app_window.h"
+#include "window/tab_builder.h"
 
 namespace verbix::py {
+
+using namespace nb::literals;
 
 std::string App::get_src_pth() const { return full_path(tk::text(build_target_pth)); }
 std::string App::get_dst_pth() const { return full_path(tk::text(build_output_pth)); }
@@ -30,6 +34,30 @@ void App::sel_build_dst() {
 void App::build() {
   clear_log();
   build_translation(data, {.target = get_src_pth(), .output = get_dst_pth()}, this);
+}
+
+void App::build_build_tab() {
+  const TabBuilder t{tab_bld, gui_font};
+  tab_bld.attr("grid_columnconfigure")(1, "weight"_a = 1);
+  build_target_lbl =
+      t.label("Target", {.row = 0, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
+  build_target_pth =
+      t.path_entry(cfg_data.build_target,
+                   {.row = 0, .column = 1, .padx = {5, 5}, .pady = PAD_Y, .sticky = "ew"});
+  build_target_sel =
+      t.button("...", command("sel_build_src", &App::sel_build_src), 30,
+               {.row = 0, .column = 2, .padx = {5, 10}, .pady = PAD_Y, .sticky = "e"});
+  build_output_lbl =
+      t.label("Output", {.row = 1, .column = 0, .padx = {10, 5}, .pady = PAD_Y, .sticky = "w"});
+  build_output_pth =
+      t.path_entry(cfg_data.build_output,
+                   {.row = 1, .column = 1, .padx = {5, 5}, .pady = PAD_Y, .sticky = "ew"});
+  build_output_sel =
+      t.button("...", command("sel_build_dst", &App::sel_build_dst), 30,
+               {.row = 1, .column = 2, .padx = {5, 10}, .pady = PAD_Y, .sticky = "e"});
+  build_button =
+      t.button("Build Target Folder", command("build", &App::build), 0,
+               {.row = 2, .column = 0, .padx = 50, .pady = 20, .sticky = "ew", .columnspan = 3});
 }
 
 }  // namespace verbix::py

@@ -3,10 +3,10 @@
 // at once, because the commands that call them keep the event loop busy.
 #include <nanobind/stl/string.h>
 
-#include "window/app_window.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
+#include "window/app_window.h"
 
 namespace verbix::py {
 namespace {
