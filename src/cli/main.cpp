@@ -25,14 +25,12 @@ namespace {
 
 constexpr int kUsage = 2;
 
-// The options every command has.
+// The options every command has, so that scripts can pass the same ones to each: the game's
+// data, the log folder and the answer to questions (a command that asks none ignores it).
 void add_common(CLI::App* p_cmd, CommandOptions& p_opt) {
   p_cmd->add_option("--game", p_opt.game, "The game's language data file (lang.dat)")->required();
   p_cmd->add_option("--log-dir", p_opt.log_dir,
                     "Folder for the log file (default: the tool folder's logs folder)");
-}
-
-void add_yes(CLI::App* p_cmd, CommandOptions& p_opt) {
   p_cmd->add_flag("-y,--yes", p_opt.answers.yes,
                   "Answer Yes to the questions before overwriting or deleting (else No: stop)");
 }
@@ -57,7 +55,6 @@ CLI::App* add_create(CLI::App& p_app, CommandOptions& p_opt) {
   cmd->add_option("--images", p_opt.images,
                   "NONE (the default) or PNG: also write the game's images")
       ->transform(CLI::IsMember({"NONE", "PNG"}, CLI::ignore_case));
-  add_yes(cmd, p_opt);
   return cmd;
 }
 
@@ -80,14 +77,12 @@ CLI::App* add_update(CLI::App& p_app, CommandOptions& p_opt) {
   p_opt.images = std::string(kReplaceMissing);
   cmd->add_option("--images", p_opt.images,
                   "\"Replace All\", \"Replace Missing\" (the default) or \"Change Nothing\"")
-      ->transform(CLI::IsMember(
-          {std::string(kReplaceAll), std::string(kReplaceMissing), std::string(kChangeNothing)},
-          CLI::ignore_case));
+      ->transform(CLI::IsMember(std::vector<std::string>(OPT_CHANGE.begin(), OPT_CHANGE.end()),
+                                CLI::ignore_case));
   bool* backup = &p_opt.backup;
   cmd->add_flag_callback(
       "--no-backup", [backup] { *backup = false; },
       "Keep no copy of the old file and images in a backup_<timestamp> folder");
-  add_yes(cmd, p_opt);
   return cmd;
 }
 
@@ -98,7 +93,6 @@ CLI::App* add_build(CLI::App& p_app, CommandOptions& p_opt) {
   add_target(cmd, p_opt);
   cmd->add_option("--out", p_opt.out, "The existing folder the <language>.cld file is written to")
       ->required();
-  add_yes(cmd, p_opt);
   cmd->add_flag("--keep-going", p_opt.answers.keep_going,
                 "Build even when the compiler counted errors (default: abort)");
   return cmd;

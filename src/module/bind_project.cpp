@@ -3,7 +3,6 @@
 // `compile`, and the Build workflow `build_translation`, taking and returning Python values.
 #include <nanobind/stl/string.h>
 
-#include "app/build_project.h"
 #include "bindings.h"
 #include "data/base64.h"
 #include "project/compiler.h"
@@ -80,19 +79,6 @@ void bind_project(nb::module_& m) {
       },
       "p_path"_a, "p_data"_a, "p_meta"_a = nb::none(), "p_app"_a = nb::none(),
       "Writes the game's language file of the record; False when refused, aborted or failed.");
-  m.def(
-      "build_translation",
-      [](nb::handle p_game, nb::handle p_target, nb::handle p_output, nb::handle p_app) {
-        WindowArg window(p_app);
-        const Value game = from_python(p_game);
-        return build_translation(
-            game,
-            {.target = full_path(path_arg(p_target)), .output = full_path(path_arg(p_output))},
-            window.get());
-      },
-      "p_game"_a, "p_target"_a, "p_output"_a, "p_app"_a = nb::none(),
-      "The Build workflow: the project of the dialogue file p_target, checked against the "
-      "game's record and compiled into p_output; True when the language file was written.");
 }
 
 }  // namespace verbix::py

@@ -29,19 +29,21 @@ void bind_utils(nb::module_& m);
 // operations of `verbix.utils`.
 void bind_data(nb::module_& m, nb::class_<import_utils>& utils_cls);
 
-// The TXT form and the comparison: `sort_values`, `dat_2_txt`, `txt_2_dat`, `data_hash`,
-// `data_compare`, `hash_path`.
+// The TXT form: `sort_values`, `dat_2_txt`, `txt_2_dat`.
 void bind_txt(nb::module_& m);
+
+// The comparison: `data_hash`, `data_compare`, `hash_path`.
+void bind_compare(nb::module_& m);
 
 // The CSV form: `CSV_BLOCKS`, `is_section_header`, `new_block`, `dat_2_csv`, `csv_2_dat`.
 void bind_csv(nb::module_& m);
 
 // The project folder reader and the compiler: `dlg_file`, `dlg_data`, `dir_pngs`,
-// `dlg_2_dat`, `dir_2_dat`, `buff_2_str`, `SIGNATURE`, `compile`, and
-// the Build workflow `build_translation`.
+// `dlg_2_dat`, `dir_2_dat`, `buff_2_str`, `SIGNATURE`, `compile`.
 void bind_project(nb::module_& m);
 
-// The Check and Update workflows: `check_translation`, `update_translation`.
+// The Check, Update and Build workflows: `check_translation`, `update_translation`,
+// `build_translation`.
 void bind_workflows(nb::module_& m);
 
 // `verbix._text`, the core's text rules, for tests against CPython.

@@ -14,6 +14,7 @@ NB_MODULE(verbix, m) {
   verbix::py::bind_utils(m);
   verbix::py::bind_csv(m);
   verbix::py::bind_txt(m);
+  verbix::py::bind_compare(m);
   verbix::py::bind_project(m);
   verbix::py::bind_workflows(m);
   verbix::py::bind_text(m);

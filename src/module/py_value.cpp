@@ -296,4 +296,27 @@ std::string bytes_required(nb::handle obj) {
   return "a bytes-like object is required, not '" + type_name(obj.ptr()) + "'";
 }
 
+std::string_view text_arg(nb::handle obj, const char* name) {
+  if (!PyUnicode_Check(obj.ptr()))
+    throw nb::type_error((std::string(name) + " must be str, not " +
+                          nb::cast<std::string>(obj.type().attr("__name__")))
+                             .c_str());
+  Py_ssize_t n = 0;
+  const char* s = PyUnicode_AsUTF8AndSize(obj.ptr(), &n);
+  if (!s) throw nb::python_error();
+  return {s, static_cast<std::size_t>(n)};
+}
+
+// The record as these functions read it: none of them looks at image bytes, so the image
+// map keeps its keys with none for values and its bytes are not copied.
+Value record_arg(nb::handle rec) {
+  if (!PyDict_Check(rec.ptr())) return from_python(rec);
+  PyObject* images = PyDict_GetItemString(rec.ptr(), "img_data");
+  if (!images || !PyDict_Check(images) || PyDict_Size(images) == 0) return from_python(rec);
+  nb::dict shallow = nb::steal<nb::dict>(PyDict_Copy(rec.ptr()));
+  if (!shallow.is_valid()) throw nb::python_error();
+  shallow["img_data"] = nb::dict().attr("fromkeys")(nb::handle(images));
+  return from_python(shallow);
+}
+
 }  // namespace verbix::py

@@ -26,6 +26,10 @@ Value from_python(nb::handle obj);
 // not both stand in memory at their full size.
 nb::object to_python(Value&& v);
 inline nb::object to_python(const Value& v) { return to_python(Value(v)); }
+// The record as a Python value, or None when there is none: a workflow's result.
+inline nb::object to_python_or_none(std::optional<Value>&& v) {
+  return v ? to_python(std::move(*v)) : nb::none();
+}
 
 // The bytes of any object with the buffer protocol (bytes, bytearray, memoryview), held
 // for as long as the view lives.
@@ -47,5 +51,12 @@ class BytesArg {
 // Python's complaint about an object that is not bytes-like:
 // "a bytes-like object is required, not 'str'".
 std::string bytes_required(nb::handle obj);
+
+// A str argument as UTF-8 without a copy; a TypeError naming `name` for anything else.
+std::string_view text_arg(nb::handle obj, const char* name);
+
+// The record as the TXT writer and the comparison read it: none of them looks at image
+// bytes, so the image map keeps its keys with none for values and its bytes are not copied.
+Value record_arg(nb::handle rec);
 
 }  // namespace verbix::py

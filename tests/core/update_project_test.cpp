@@ -291,6 +291,16 @@ TEST_F(UpdateProject, ImagePolicies) {
   }
 }
 
+TEST_F(UpdateProject, AnEmptyImageIsReportedAsLoadingReportsIt) {
+  write_bytes(path_join(dir, "img/ui/title.png"), "");
+  ASSERT_TRUE(update("TXT", "Change Nothing", false));
+  const Lines& calls = window.calls;
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "log: Failed to load image: title.png"), 1);
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "log: Failed to load image: old.png"), 0);
+  // The policy still decides what happens to it: kept, as it was.
+  EXPECT_EQ(read_bytes(path_join(dir, "img/ui/title.png")), "");
+}
+
 TEST_F(UpdateProject, RefusalsLeaveTheProjectAsItWas) {
   const Lines before = tree(dir);
   // An unknown form is refused before the question, the backup and any deletion.

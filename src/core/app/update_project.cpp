@@ -1,5 +1,6 @@
 #include "app/update_project.h"
 
+#include <cstdio>
 #include <unordered_set>
 #include <vector>
 
@@ -10,12 +11,24 @@
 #include "text/py_text.h"
 #include "text/text_form.h"
 #include "utils/file_helpers.h"
+#include "utils/file_io.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
 
 namespace verbix {
 namespace {
+
+// Whether an image file of the project has bytes that can be read, as loading the project
+// would need: an empty or unreadable file gets the message loading gives it.
+bool image_loads(const std::string& p_path) {
+  try {
+    File file = open_file(p_path, "rb");
+    return std::fgetc(file.get()) != EOF;
+  } catch (const OsError&) {
+    return false;
+  }
+}
 
 constexpr std::string_view kRule = "---------------------------";
 
@@ -261,6 +274,7 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   const Map& game_images = table_of(p_game, "img_data");
   std::unordered_set<std::string> keep;
   for (const PngFile& png : png_files(img_dir, p_app)) {
+    if (!image_loads(png.path)) info("Failed to load image: " + path_basename(png.path), p_app);
     if (opt_backups) copy_file(png.path, normpath(path_join(bkp_dir, png.key)));
     const std::string key = without_extension(png.key);
     if (opt_replace == kReplaceAll ||

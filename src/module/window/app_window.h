@@ -14,9 +14,9 @@
 
 #include "../bindings.h"
 #include "app/tool_config.h"
-#include "window/toolkit.h"
 #include "data/value.h"
 #include "utils/reporting.h"
+#include "window/toolkit.h"
 
 namespace verbix::py {
 
@@ -71,7 +71,8 @@ class App : public Window {
   void sel_update_file();
   std::optional<Value> verify();  // the merged translation, or nothing
   void check();
-  void update();
+  std::optional<Value> update();       // the merged record, or nothing
+  void update_command() { update(); }  // the button's: its result is not used
   // The Build tab's paths: its entries' texts made absolute and normalised.
   std::string get_src_pth() const;
   std::string get_dst_pth() const;

@@ -4,10 +4,10 @@
 #include <nanobind/stl/string.h>
 #include <nanobind/stl/vector.h>
 
-#include "window/app_window.h"
-#include "window/vossel_ico.inc"
 #include "py_value.h"
 #include "utils/log_service.h"
+#include "window/app_window.h"
+#include "window/vossel_ico.inc"
 
 namespace verbix::py {
 namespace {
@@ -142,8 +142,11 @@ void bind_methods(nb::class_<App>& cls) {
       .def("generate_folder", &App::generate_folder)
       .def("sel_update_file", &App::sel_update_file)
       .def("get_update_file", &App::get_update_file)
+      .def("verify", [](App& a) { return to_python_or_none(a.verify()); })
       .def("check", &App::check)
-      .def("update", &App::update)
+      .def("update", [](App& a) { return to_python_or_none(a.update()); })
+      .def("get_src_pth", &App::get_src_pth)
+      .def("get_dst_pth", &App::get_dst_pth)
       .def("sel_build_src", &App::sel_build_src)
       .def("sel_build_dst", &App::sel_build_dst)
       .def("build", &App::build)
