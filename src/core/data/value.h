@@ -44,7 +44,7 @@ namespace detail {
 // payload until one of them is changed) and the bookkeeping of the pickle reader.
 struct Box {
   enum class Of : std::uint8_t { List, Map };
-  explicit Box(Of of) noexcept : of(of) {}
+  explicit Box(Of kind) noexcept : of(kind) {}
   std::atomic<std::uint32_t> refs{1};
   // Reader bookkeeping: the size of the tree below once every shared payload is counted
   // as often as it is referred to, and the levels of lists and maps, counting this one.
