@@ -108,13 +108,15 @@ void append_content(std::string& out, const Value* entry) {
   }
 }
 
-// Appends a section of "#id : name" lines, one per entry of the table.
-void append_id_table(std::string& out, std::string_view tag, const Map& table) {
+// Appends a section of "key : text" lines, one per entry of the table, each key after
+// `prefix` ("#" before the ids of speakers and items).
+void append_table(std::string& out, std::string_view tag, const Map& table,
+                  std::string_view prefix) {
   out += "\n[";
   out += tag;
   out += "]\n";
   for (const auto& [id, name] : table) {
-    out += '#';
+    out += prefix;
     out += id;
     out += " : ";
     append_form(out, name);
@@ -149,13 +151,7 @@ std::string write_txt(const Value& rec) {
     out += '\n';
   }
 
-  out += "\n[LABELS]\n";
-  for (const auto& [key, text] : lbls) {
-    out += key;
-    out += " : ";
-    append_form(out, text);
-    out += '\n';
-  }
+  append_table(out, "LABELS", lbls, "");
 
   out += "\n[MENUS]\n";
   std::size_t pad = 0;
@@ -169,8 +165,8 @@ std::string write_txt(const Value& rec) {
   }
 
   // Nameless speakers are written too ("#id : "): the fingerprint covers their ids.
-  append_id_table(out, "SPEAKERS", sort_values(actr));
-  append_id_table(out, "ITEMS", items);
+  append_table(out, "SPEAKERS", sort_values(actr), "#");
+  append_table(out, "ITEMS", items, "#");
 
   out += "\n[DESCRIPTIONS]\n";
   for (const auto& [id, name] : items) {

@@ -26,6 +26,34 @@ void append_hex(std::string& out, char prefix, char32_t value, int digits) {
   for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 15];
 }
 
+// The quote repr() puts around a text: double quotes when it holds a single quote and no
+// double quote, else single quotes.
+char quote_for(std::string_view text) {
+  const bool has_single = text.find('\'') != std::string_view::npos;
+  const bool has_double = text.find('"') != std::string_view::npos;
+  return has_single && !has_double ? '"' : '\'';
+}
+
+// Appends an ASCII character as repr() shows it inside `quote`s: the quote and backslash
+// escaped, \t \n \r, the other control characters as \xhh.
+void append_ascii(std::string& out, char ch, char quote) {
+  const auto byte = static_cast<unsigned char>(ch);
+  if (ch == quote || ch == '\\') {
+    out += '\\';
+    out += ch;
+  } else if (ch == '\t') {
+    out += "\\t";
+  } else if (ch == '\n') {
+    out += "\\n";
+  } else if (ch == '\r') {
+    out += "\\r";
+  } else if (byte < 0x20 || byte == 0x7F) {
+    append_hex(out, 'x', byte, 2);
+  } else {
+    out += ch;
+  }
+}
+
 }  // namespace
 
 bool is_py_printable(char32_t cp) {
@@ -38,9 +66,7 @@ bool is_py_printable(char32_t cp) {
 }
 
 void append_py_repr(std::string& out, std::string_view text) {
-  const bool has_single = text.find('\'') != std::string_view::npos;
-  const bool has_double = text.find('"') != std::string_view::npos;
-  const char quote = has_single && !has_double ? '"' : '\'';
+  const char quote = quote_for(text);
   out += quote;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -48,20 +74,7 @@ void append_py_repr(std::string& out, std::string_view text) {
     const auto byte = static_cast<unsigned char>(ch);
     if (byte < 0x80) {
       ++pos;
-      if (ch == quote || ch == '\\') {
-        out += '\\';
-        out += ch;
-      } else if (ch == '\t') {
-        out += "\\t";
-      } else if (ch == '\n') {
-        out += "\\n";
-      } else if (ch == '\r') {
-        out += "\\r";
-      } else if (byte < 0x20 || byte == 0x7F) {
-        append_hex(out, 'x', byte, 2);
-      } else {
-        out += ch;
-      }
+      append_ascii(out, ch, quote);
       continue;
     }
     const auto [cp, len] = decode_utf8_at(text, pos);
@@ -85,27 +98,15 @@ void append_py_repr(std::string& out, std::string_view text) {
 }
 
 void append_py_bytes_repr(std::string& out, std::string_view bytes) {
-  const bool has_single = bytes.find('\'') != std::string_view::npos;
-  const bool has_double = bytes.find('"') != std::string_view::npos;
-  const char quote = has_single && !has_double ? '"' : '\'';
+  const char quote = quote_for(bytes);
   out += 'b';
   out += quote;
   for (const char ch : bytes) {
     const auto byte = static_cast<unsigned char>(ch);
-    if (ch == quote || ch == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (ch == '\t') {
-      out += "\\t";
-    } else if (ch == '\n') {
-      out += "\\n";
-    } else if (ch == '\r') {
-      out += "\\r";
-    } else if (byte < 0x20 || byte >= 0x7F) {
+    if (byte < 0x80)
+      append_ascii(out, ch, quote);
+    else
       append_hex(out, 'x', byte, 2);
-    } else {
-      out += ch;
-    }
   }
   out += quote;
 }
