@@ -45,6 +45,9 @@ def output(tmp_path):
 def build(app, target, output):
     app.set_lbl(app.build_target_pth, str(target))
     app.set_lbl(app.build_output_pth, str(output))
+    # What the build reads: the entries' texts, absolute and normalised.
+    assert (app.get_src_pth(), app.get_dst_pth()) == (os.path.abspath(target),
+                                                      os.path.abspath(output))
     app.build_button.invoke()
 
 

@@ -72,6 +72,21 @@ def test_check_shows_the_report_and_changes_nothing(app, project, utils):
     assert shown.startswith("---------------------------\n CHECKING TRANSLATION FILE \n")
     assert "Content ID update: yrrRQ30Q -> w7ZvbBvC\n" in shown and "Additions: " in shown
     assert project.read_bytes() == before
+    # verify, shared by Check and Update, gives the merged record without writing anything.
+    merged = app.verify()
+    assert merged["ver_hash"] == app.data["ver_hash"] and project.read_bytes() == before
+
+
+def test_update_returns_the_merged_record_or_none(app, project, dialogs, monkeypatch, tmp_path):  # noqa: F811
+    monkeypatch.setattr(tkinter.messagebox, "askyesno", lambda *a, **k: True)
+    app.set_lbl(app.update_target_pth, str(project))
+    app.update_format_opt.set("TXT")
+    merged = app.update()
+    written = verbix.dlg_data(str(project))[0]
+    assert merged["ver_hash"] == written["ver_hash"] == app.data["ver_hash"]
+    assert merged["sys_lbls"] == written["sys_lbls"]
+    app.set_lbl(app.update_target_pth, str(tmp_path / "gone" / "dialogue.txt"))
+    assert app.update() is None
 
 
 def test_input_is_blocked_while_update_runs(app, project, monkeypatch, place):  # noqa: F811
