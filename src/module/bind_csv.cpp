@@ -42,7 +42,7 @@ CsvRow row_arg(nb::handle row) {
 // The record as the writer reads it. Its images play no part in the rows, so a record's
 // image map is not copied (an empty one keeps what the validity check sees). A value that
 // the tool cannot hold raises the conversion's TypeError.
-Value record_arg(nb::handle rec) {
+Value csv_record_arg(nb::handle rec) {
   if (PyDict_Check(rec.ptr())) {
     PyObject* images = PyDict_GetItemString(rec.ptr(), "img_data");
     if (images && PyDict_Check(images) && PyDict_Size(images) > 0) {
@@ -75,8 +75,8 @@ void bind_csv(nb::module_& m) {
       "dat_2_csv",
       [](nb::handle p_eng, nb::handle p_lng, nb::handle p_app) {
         WindowArg window(p_app);
-        const Value eng = record_arg(p_eng);
-        const Value lng = record_arg(p_lng);
+        const Value eng = csv_record_arg(p_eng);
+        const Value lng = csv_record_arg(p_lng);
         CsvTable rows = dat_2_csv(eng, lng, window.get());
         nb::list out;
         for (const CsvRow& row : rows) {
