@@ -16,7 +16,9 @@ void bind_text(nb::module_& m) {
   text.def("strip", [](const std::string& s) { return py_strip(s); });
   text.def("length", [](const std::string& s) { return code_point_count(s); });
   text.def("to_int", [](const std::string& s) { return py_int(s); });
-  text.def("text_form", [](nb::handle value) { return text_form(from_python(value)); });
+  text.def(
+      "text_form", [](nb::handle value) { return text_form(from_python(value)); },
+      nb::arg("value").none());
 }
 
 }  // namespace verbix::py
