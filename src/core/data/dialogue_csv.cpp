@@ -90,15 +90,6 @@ std::optional<std::string> block_key(std::string_view first) {
   return key;
 }
 
-// A list of the values, moved in (a braced list would copy each one).
-template <class... Items>
-Value list_value(Items&&... items) {
-  List list;
-  list.reserve(sizeof...(items));
-  (list.emplace_back(std::forward<Items>(items)), ...);
-  return Value(std::move(list));
-}
-
 // A dialogue section's entry {"name": name, "text": ids}.
 Value section_entry(Value name, Value ids) {
   Map entry;

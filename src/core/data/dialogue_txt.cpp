@@ -65,17 +65,8 @@ std::string join_lines(const List& lines) {
   return out;
 }
 
-// A list of the values, moved in (a braced list would copy each one).
-template <class... Items>
-Value list_of(Items&&... items) {
-  List list;
-  list.reserve(sizeof...(items));
-  (list.emplace_back(std::forward<Items>(items)), ...);
-  return Value(std::move(list));
-}
-
 Value pair(long long line, std::string text) {
-  return list_of(Value(line), Value(std::move(text)));
+  return list_value(Value(line), Value(std::move(text)));
 }
 
 // The text form of a value appended to `out`, without a copy of a text.
@@ -412,7 +403,7 @@ void TxtReader::handle_table(std::string_view line) {
                                         : &sys_lbls_;
   // A nameless speaker cannot be found by its name; blocks never refer to it.
   if (field == &actr_lut_ && !value.empty()) speakers_[value] = key;
-  meta_list(key) = list_of(pair(line_no_, value));
+  meta_list(key) = list_value(pair(line_no_, value));
   field->set(key, Value(std::move(value)));
 }
 
@@ -445,7 +436,7 @@ bool TxtReader::handle_header(std::string_view line) {
     std::string text(drop_one_space(value));
     sections_[choice_section_].entries[choice_entry_].ids.push_back(Value(key));
     meta.as_list().push_back(pair(line_no_, text));
-    text_lut_[key] = list_of(Value(std::move(text)));
+    text_lut_[key] = list_value(Value(std::move(text)));
     return true;
   }
   if (upper_tag_ != "DESCRIPTIONS") {

@@ -181,6 +181,15 @@ class Value {
 std::string repr(const Value& v);
 std::ostream& operator<<(std::ostream& os, const Value& v);
 
+// A list of the values, moved in (a braced list would copy each one).
+template <class... Items>
+Value list_value(Items&&... items) {
+  List list;
+  list.reserve(sizeof...(items));
+  (list.emplace_back(std::forward<Items>(items)), ...);
+  return Value(std::move(list));
+}
+
 // One entry of a map. Structured bindings give the key read-only and the value writable:
 // `for (auto& [key, value] : map)`.
 class MapEntry {
