@@ -6,6 +6,7 @@
 #include "data/text_form.h"
 #include "project/compiler.h"
 #include "project/project_reader.h"
+#include "utils/data_paths.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
@@ -51,7 +52,14 @@ bool build_translation(const Value& p_game, const BuildRequest& p_request, Windo
   if (project.failed()) return error("Unable to load data from: " + src, false, p_app);
 
   const Value* name = project.data.find("lng_name");
-  const std::string out = normpath(path_join(dst, (name ? text_form(*name) : "") + ".cld"));
+  const std::string language = name ? text_form(*name) : "";
+  // The language name comes from the project's data: it must name one file in the output
+  // folder, and nothing else, before anything is asked or written.
+  if (const std::optional<std::string> fault = file_name_fault(language + ".cld"))
+    return error("Invalid language name, it " + *fault + ": " + shown_name(language) +
+                     "\n\nCorrect the language name in " + src,
+                 false, p_app);
+  const std::string out = normpath(path_join(dst, language + ".cld"));
   if (p_app && path_exists(out) &&
       !p_app->popup_yes_no(out + " exists.\n\nDo you want to continue and overwrite it?",
                            kConfirmTitle)) {

@@ -277,7 +277,7 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
       if (opt_replace != kReplaceAll && keep.contains(key)) continue;
       const std::optional<std::string> png_path = image_path_in(dlg_dir, key);
       if (!png_path) {
-        info("Refused image outside the project folder: " + key, p_app);
+        info(image_refusal(key), p_app);
         continue;
       }
       if (p_tools.save_image(*png_path, bytes.is_bytes() ? bytes.as_bytes() : std::string()) != 0)

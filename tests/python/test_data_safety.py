@@ -1,0 +1,103 @@
+"""What hostile game data, projects, disks and interruptions must not do: write outside the
+folders the user chose, write over a file under a name cut short, or lose what the user had.
+verbix-cli runs on real folders of generated game data."""
+
+import re
+
+import pytest
+
+import verbix
+from test_cli import Runner, files, find_cli, gen, make_project  # noqa: F401 (fixtures)
+
+
+@pytest.fixture(scope="module")
+def cli():
+    return find_cli()
+
+
+@pytest.fixture
+def run(cli, tmp_path):
+    return Runner(cli, tmp_path)
+
+
+@pytest.fixture(scope="module")
+def games(tmp_path_factory):
+    folder = tmp_path_factory.mktemp("games")
+    out = {}
+    for version in (1, 2):
+        path = folder / f"lang_v{version}.dat"
+        out[version] = (path, gen.write_lang_dat(path, "tiny", version=version))
+        for key in out[version][1]["sections"]:
+            if key not in verbix.SECTIONS:
+                verbix.SECTIONS.append(key)
+    return out
+
+
+def with_language(target, name):
+    """The TXT project with its LANGUAGE line replaced by `name`."""
+    text = target.read_text(encoding="utf-8")
+    text = re.sub(r"(\[LANGUAGE\]\n)[^\n]*", lambda m: m.group(1) + name, text, count=1)
+    target.write_bytes(text.encode("utf-8"))
+
+
+# -- Names from data that become paths --
+
+
+@pytest.mark.parametrize("name, fault", [
+    ("Deutsch\0.txt", "holds a NUL byte"),
+    ("../x", "holds a path separator"),
+    ("a/b", "holds a path separator"),
+    ("..\\x", "holds a path separator"),
+    ("/tmp/abs", "holds a path separator"),
+    ("a:b", "holds a drive or stream colon"),
+    ("CON", "is a device name on Windows"),
+])
+def test_build_refuses_a_language_name_that_is_no_file_name(run, games, tmp_path, name, fault):
+    target = make_project(run, games, tmp_path / "work" / "English")
+    with_language(target, name)
+    out = tmp_path / "work" / "out"
+    out.mkdir()
+    (out / "Deutsch").write_bytes(b"keep")  # what a name cut at the NUL would overwrite
+    before = files(tmp_path / "work")
+    done = run("build", "--game", games[1][0], "--target", target, "--out", out, "--yes")
+    shown = name.replace("\0", "\\x00")
+    message = (f"Invalid language name, it {fault}: {shown}\n\n"
+               f"Correct the language name in {target}")
+    assert (done.returncode, done.stderr) == (1, message + "\n")
+    assert files(tmp_path / "work") == before
+    assert (out / "Deutsch").read_bytes() == b"keep"
+
+
+def hostile_game(folder, keys):
+    """The tiny game with extra images under hostile keys."""
+    rec = gen.make_record("tiny")
+    for key in keys:
+        rec["img_data"][key] = b"IMAGE BYTES"
+    path = folder / "hostile.dat"
+    path.write_bytes(gen.encode(rec))
+    return path
+
+
+def test_image_keys_with_nul_or_forbidden_characters_are_refused(run, tmp_path):
+    keys = ["dialogue.txt\0", "img/a\0/../../x", "img/a?b", "img/nul"]
+    game = hostile_game(tmp_path, keys)
+    project = tmp_path / "English"
+    done = run("create", "--game", game, "--out", project, "--images", "PNG")
+    assert done.returncode == 0, done.stderr
+    for line in ["Refused image whose name holds a NUL byte: dialogue.txt\\x00",
+                 "Refused image whose name holds a NUL byte: img/a\\x00/../../x",
+                 "Refused image whose name holds the character ?, which Windows forbids in "
+                 "file names: img/a?b",
+                 "Refused image whose name is a device name on Windows: img/nul"]:
+        assert line in done.stdout.splitlines()
+    text = (project / "dialogue.txt").read_bytes()
+    assert text.startswith(b"[VERSION]")
+    assert not any("IMAGE BYTES" in p.read_text(errors="replace")
+                   for p in project.rglob("*") if p.is_file())
+
+    done = run("update", "--game", game, "--target", project / "dialogue.txt", "--yes",
+               "--images", "Replace All", "--no-backup")
+    assert done.returncode == 0, done.stderr
+    assert "Refused image whose name holds a NUL byte: dialogue.txt\\x00" in done.stdout
+    assert (project / "dialogue.txt").read_bytes().startswith(b"[VERSION]")
+    assert not (tmp_path / "x.png").exists()
