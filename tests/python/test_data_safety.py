@@ -101,3 +101,73 @@ def test_image_keys_with_nul_or_forbidden_characters_are_refused(run, tmp_path):
     assert "Refused image whose name holds a NUL byte: dialogue.txt\\x00" in done.stdout
     assert (project / "dialogue.txt").read_bytes().startswith(b"[VERSION]")
     assert not (tmp_path / "x.png").exists()
+
+
+# -- A full disk --
+
+
+@pytest.fixture
+def small_disk(tmp_path):
+    """A 2 MB tmpfs of its own, where the test may mount one."""
+    import os
+    import subprocess
+    if os.geteuid() != 0:
+        pytest.skip("mounting a small tmpfs needs root")
+    mount = tmp_path / "disk"
+    mount.mkdir()
+    done = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=2m", "tmpfs", str(mount)],
+                          capture_output=True, text=True)
+    if done.returncode != 0:
+        pytest.skip(f"cannot mount a tmpfs here: {done.stderr.strip()}")
+    yield mount
+    subprocess.run(["umount", str(mount)], check=True)
+
+
+def snapshot(folder):
+    return {str(p.relative_to(folder)): p.read_bytes() for p in folder.rglob("*") if p.is_file()}
+
+
+def test_a_full_disk_never_loses_an_image(run, games, small_disk):
+    """At every level of free space, Update with backups either completes, or stops with the
+    file it could not back up named and the project as it was; no backup is truncated."""
+    import os
+    outcomes = set()
+    for free in range(0, 28_000, 4_000):  # each page of the tiny project's files, then room
+        project = small_disk / "Deutsch"
+        target = make_project(run, games, project)
+        for png in project.rglob("*.png"):
+            png.write_bytes(b"translated " + png.read_bytes())  # the translator's own images
+        before = snapshot(project)
+        filler = small_disk / "filler"
+        stat = os.statvfs(small_disk)
+        filler.write_bytes(b"\0" * max(0, stat.f_bavail * stat.f_frsize - free))
+        done = run("update", "--game", games[2][0], "--target", target, "--yes",
+                   "--images", "Replace All")
+        filler.unlink()
+        after = snapshot(project)
+        backups = [p for p in project.iterdir() if p.name.startswith("backup_")]
+        if done.returncode == 0:
+            outcomes.add("updated")
+        elif "\nFailed to back up " in done.stderr:
+            outcomes.add("refused")
+            assert "No space left on device" in done.stderr
+            assert done.stderr.endswith("\n\nNothing was changed.\n")
+            assert after == before and not backups
+        else:
+            outcomes.add("stopped later")  # the new dialogue file or an image did not fit
+        if "\nFailed to back up " not in done.stderr:
+            # Whatever left the project is in the backup, whole.
+            assert len(backups) == 1, (done.returncode, done.stderr, done.stdout[-1500:])
+            assert snapshot(backups[0]) == before
+        assert not [p for p in project.rglob("*") if "tmp-verbix" in p.name]
+        for leftover in list(small_disk.iterdir()):
+            subprocess_rm(leftover)
+    assert outcomes == {"refused", "stopped later", "updated"}, outcomes
+
+
+def subprocess_rm(path):
+    import shutil
+    if path.is_dir():
+        shutil.rmtree(path)
+    else:
+        path.unlink()

@@ -3,6 +3,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/project_backup.h"
 #include "app/project_images.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
@@ -235,10 +236,28 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
 
   const bool opt_backups = p_request.backup;
   const std::string& opt_replace = p_request.images;
-  const std::string bkp_dir = path_join(dlg_dir, "backup_" + p_tools.timestamp());
+  // The images already in the project: only their paths are needed, not their bytes.
+  const std::vector<PngFile> pngs = png_files(img_dir, p_app);
+  // Every backup copy is made before anything is deleted or replaced: a copy that fails
+  // (a full disk) stops the update with nothing changed.
+  std::string bkp_dir;
   if (opt_backups) {
-    ensure_dir(bkp_dir);
-    copy_file(dlg_pth, path_join(bkp_dir, path_basename(dlg_pth)));
+    const std::optional<std::string> folder = make_backup_folder(dlg_dir, p_tools.timestamp());
+    if (!folder)
+      return error("Failed to create a backup folder in: " + dlg_dir + "\n\nNothing was changed.",
+                   std::optional<Value>(), p_app);
+    bkp_dir = *folder;
+    std::vector<std::pair<std::string, std::string>> copies{
+        {dlg_pth, path_join(bkp_dir, path_basename(dlg_pth))}};
+    for (const PngFile& png : pngs)
+      copies.emplace_back(png.path, normpath(path_join(bkp_dir, png.key)));
+    for (const auto& [from, to] : copies) {
+      if (const std::optional<std::string> failure = back_up_file(from, to)) {
+        delete_dir(bkp_dir);
+        return error("Failed to back up " + from + ": " + *failure + "\n\nNothing was changed.",
+                     std::optional<Value>(), p_app);
+      }
+    }
   }
 
   // The new file is written first (through a temporary file and a rename); the old-form file
@@ -257,11 +276,9 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   if (!written) return error("Failed to update " + new_pth, std::optional<Value>(), p_app);
   if (new_pth != dlg_pth) delete_file(dlg_pth);
 
-  // The images already in the project: only their paths are needed, not their bytes.
   const Map& game_images = table_of(p_game, "img_data");
   std::unordered_set<std::string> keep;
-  for (const PngFile& png : png_files(img_dir, p_app)) {
-    if (opt_backups) copy_file(png.path, normpath(path_join(bkp_dir, png.key)));
+  for (const PngFile& png : pngs) {
     const std::string key = without_extension(png.key);
     if (opt_replace == kReplaceAll ||
         (opt_replace != kChangeNothing && !game_images.contains(key))) {
