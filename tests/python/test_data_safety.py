@@ -171,3 +171,58 @@ def subprocess_rm(path):
         shutil.rmtree(path)
     else:
         path.unlink()
+
+
+# -- Links out of the project --
+
+
+def test_links_out_of_the_project_are_not_followed(run, games, tmp_path):
+    outside = tmp_path / "outside"
+    (outside / "pics").mkdir(parents=True)
+    (outside / "pics" / "mine.png").write_bytes(b"user's own")
+    (outside / "MyFont.ttf").write_bytes(b"user's font")
+    keep = snapshot(outside)
+
+    # Update with the image folder, or a subfolder of it, a link to a folder outside.
+    for link_at in ("img", "img/ui"):
+        project = tmp_path / link_at.replace("/", "_") / "Deutsch"
+        target = make_project(run, games, project)
+        link = project / link_at
+        subprocess_rm(link)
+        link.symlink_to(outside / "pics", target_is_directory=True)
+        done = run("update", "--game", games[2][0], "--target", target, "--yes",
+                   "--images", "Replace All")
+        assert done.returncode == 0, done.stderr
+        assert snapshot(outside) == keep
+        assert any(line.startswith(("Skipped link: ", "Skipped image behind a link: "))
+                   for line in done.stdout.splitlines())
+
+    # create --yes --out a link to a project folder.
+    project = tmp_path / "real" / "Deutsch"
+    make_project(run, games, project)
+    (project / "notes.txt").write_text("user file")
+    link = tmp_path / "linked"
+    link.symlink_to(project, target_is_directory=True)
+    before = snapshot(project)
+    done = run("create", "--game", games[1][0], "--out", link, "--yes")
+    assert done.returncode == 1
+    assert done.stderr.endswith(f"it is a link, not followed\nFailed to delete: {link}\n")
+    assert snapshot(project) == before
+
+    # Build with a linked PNG and a linked font.
+    project = tmp_path / "build" / "English"
+    target = make_project(run, games, project)
+    text = target.read_text(encoding="utf-8")
+    target.write_text(re.sub(r"(\[FONT\]\nFile : )[^\n]*", r"\1MyFont.ttf", text, count=1),
+                      encoding="utf-8")
+    (project / "font" / "MyFont.ttf").symlink_to(outside / "MyFont.ttf")
+    (project / "img" / "extra.png").symlink_to(outside / "pics" / "mine.png")
+    out = tmp_path / "out"
+    out.mkdir()
+    done = run("build", "--game", games[1][0], "--target", target, "--out", out, "--yes")
+    assert done.returncode == 0, done.stderr
+    lines = done.stdout.splitlines()
+    assert f"Skipped link: {project / 'font' / 'MyFont.ttf'}" in lines
+    assert f"Skipped link: {project / 'img' / 'extra.png'}" in lines
+    cld = (out / "English.cld").read_bytes()
+    assert b"user's" not in cld and b"dXNlcidz" not in cld

@@ -10,6 +10,7 @@
 #include "data/text_form.h"
 #include "project/project_reader.h"
 #include "utils/file_helpers.h"
+#include "utils/links.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
@@ -295,6 +296,10 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
       const std::optional<std::string> png_path = image_path_in(dlg_dir, key);
       if (!png_path) {
         info(image_refusal(key), p_app);
+        continue;
+      }
+      if (const std::optional<std::string> link = link_below(dlg_dir, *png_path)) {
+        info("Skipped image behind a link: " + key + " (" + *link + " is a link)", p_app);
         continue;
       }
       if (p_tools.save_image(*png_path, bytes.is_bytes() ? bytes.as_bytes() : std::string()) != 0)

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "utils/file_io.h"
+#include "utils/links.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/process.h"
@@ -167,6 +168,12 @@ bool delete_dir(std::string_view p_dir, bool p_verbose) {
   if (!path_exists(dir)) {
     if (p_verbose) utils.info("File doesn't exist, can't delete: " + dir);
     return true;
+  }
+  // A link is never followed: the command interpreter's fallback would empty the folder it
+  // leads to.
+  if (is_link_path(dir)) {
+    utils.fail("Failed to delete directory '" + dir + "': it is a link, not followed");
+    return false;
   }
   try {
     remove_tree(dir);
