@@ -346,5 +346,17 @@ TEST_F(UpdateProject, WithoutAWindowNoQuestionIsAsked) {
   EXPECT_EQ(back.data["ver_hash"], Value("Ep v2 : bbbb"));
 }
 
+TEST_F(UpdateProject, LeftoverTemporaryFilesOfTheToolGoAndNoOtherFile) {
+  const Lines leftovers{"dialogue.txt.tmp-verbix-042042", "img/ui/title.png.tmp-verbix-000001",
+                        "backup_1/img/old.png.tmp-verbix-999999"};
+  for (const std::string& name : leftovers) write_bytes(path_join(dir, name), "half");
+  write_bytes(path_join(dir, "notes.tmp-verbix-12"), "mine");
+  write_bytes(path_join(dir, "img/x.tmp123456"), "mine");
+  ASSERT_TRUE(update("TXT", "Change Nothing", false));
+  for (const std::string& name : leftovers) EXPECT_FALSE(path_exists(path_join(dir, name)));
+  EXPECT_EQ(read_bytes(path_join(dir, "notes.tmp-verbix-12")), "mine");
+  EXPECT_EQ(read_bytes(path_join(dir, "img/x.tmp123456")), "mine");
+}
+
 }  // namespace
 }  // namespace verbix

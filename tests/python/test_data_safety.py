@@ -226,3 +226,83 @@ def test_links_out_of_the_project_are_not_followed(run, games, tmp_path):
     assert f"Skipped link: {project / 'img' / 'extra.png'}" in lines
     cld = (out / "English.cld").read_bytes()
     assert b"user's" not in cld and b"dXNlcidz" not in cld
+
+
+# -- kill -9 in the middle of Update and Build --
+
+
+def test_kills_leave_whole_files_and_the_next_run_leaves_no_temporary_file(run, tmp_path):
+    import json
+    import random
+    import shutil
+    import signal
+    import subprocess
+    import time
+
+    old = gen.game_data_cache("medium", version=1)
+    new = gen.game_data_cache("medium", version=2)
+    project = tmp_path / "Deutsch"
+    assert run("create", "--game", old, "--out", project, "--images", "PNG").returncode == 0
+    target = project / "dialogue.txt"
+    original = target.read_bytes()
+    # The file a complete update writes, made on a copy.
+    shutil.copytree(project, tmp_path / "copy")
+    assert run("update", "--game", new, "--target", tmp_path / "copy" / "dialogue.txt",
+               "--yes", "--no-backup").returncode == 0
+    updated = (tmp_path / "copy" / "dialogue.txt").read_bytes()
+    out = tmp_path / "out"
+    out.mkdir()
+    rng = random.Random(1717)
+
+    def killed(*args):
+        proc = subprocess.Popen([str(run.cli), *map(str, args), "--log-dir", str(run.logs)],
+                                env=run.env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        time.sleep(rng.uniform(0.02, 0.6))
+        proc.send_signal(signal.SIGKILL)
+        proc.wait()
+
+    def temporaries(folder):
+        return [p for p in folder.rglob("*") if "tmp-verbix" in p.name]
+
+    for _ in range(3):
+        killed("update", "--game", new, "--target", target, "--yes")
+        assert target.read_bytes() in (original, updated)
+        for backup in project.glob("backup_*/dialogue.txt"):
+            assert backup.read_bytes() in (original, updated)
+    done = run("update", "--game", new, "--target", target, "--yes")
+    assert done.returncode == 0, done.stderr
+    assert target.read_bytes() == updated
+    assert temporaries(project) == []
+
+    cld = out / "Deutsch.cld"
+    for _ in range(3):
+        killed("build", "--game", new, "--target", target, "--out", out, "--yes")
+        if cld.exists():
+            data = cld.read_bytes()
+            assert data.startswith(b"LANGDATA")
+            json.loads(data[8:])
+    done = run("build", "--game", new, "--target", target, "--out", out, "--yes")
+    assert done.returncode == 0, done.stderr
+    assert temporaries(out) == [] and temporaries(project) == []
+
+
+def test_a_format_change_cut_short_goes_on_from_the_newer_file(run, games, tmp_path):
+    import os
+    project = tmp_path / "Deutsch"
+    txt = make_project(run, games, project)
+    csv = project / "dialogue.csv"
+    rec, _ = verbix.dlg_data(str(txt))
+    rec["lng_name"] = "Newer"
+    assert verbix.utils.csv_save(str(csv), verbix.dat_2_csv(games[1][1], rec)) == 0
+    stamp = txt.stat().st_mtime
+    os.utime(csv, (stamp + 5, stamp + 5))
+    done = run("update", "--game", games[1][0], "--target", txt, "--format", "CSV", "--yes")
+    assert done.returncode == 0, done.stderr
+    assert (f"Found both {txt} and {csv} (an interrupted format change); updating the newer: "
+            f"{csv}") in done.stdout.splitlines()
+    assert not txt.exists()
+    assert verbix.dlg_data(str(csv))[0]["lng_name"] == "Newer"
+    backup = next(project.glob("backup_*"))
+    assert sorted(p.name for p in backup.iterdir() if p.is_file()) == ["dialogue.csv",
+                                                                       "dialogue.txt"]

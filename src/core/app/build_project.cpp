@@ -10,6 +10,7 @@
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
+#include "utils/temp_files.h"
 
 namespace verbix {
 namespace {
@@ -66,6 +67,7 @@ bool build_translation(const Value& p_game, const BuildRequest& p_request, Windo
     info("Canceling build...", p_app);
     return false;
   }
+  remove_leftover_temps(dst, false);  // a build cut short leaves its temporary file
   if (!data_compare(project.data, p_game, p_app))
     return error("Failed to build: " + src + "\n\nTry updating dialogue file.", false, p_app);
   exclude_unknown_images(project.data, p_game, p_app);

@@ -1,5 +1,6 @@
 #include "app/update_project.h"
 
+#include <filesystem>
 #include <unordered_set>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "utils/os_error.h"
 #include "utils/paths.h"
 #include "utils/py_text.h"
+#include "utils/temp_files.h"
 
 namespace verbix {
 namespace {
@@ -100,6 +102,14 @@ void banner(std::string_view p_title, Window* p_app) {
 std::string with_extension(const std::string& p_path, const std::string& p_fmt) {
   const std::string ext = path_extension(p_path);
   return p_path.substr(0, p_path.size() - ext.size()) + "." + p_fmt;
+}
+
+// Whether file `a` was modified after file `b`.
+bool is_newer(const std::string& a, const std::string& b) {
+  std::error_code ec_a, ec_b;
+  const auto time_a = std::filesystem::last_write_time(fs_path(a), ec_a);
+  const auto time_b = std::filesystem::last_write_time(fs_path(b), ec_b);
+  return !ec_a && !ec_b && time_a > time_b;
 }
 
 // The key of an image file: its path relative to the project folder without ".png".
@@ -230,7 +240,18 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
     return std::nullopt;
   }
 
-  std::optional<Merged> merged = merge_and_report(p_game, dlg_pth, p_app);
+  // What an interrupted earlier run left behind: its temporary files, and after a format
+  // change cut short, both forms of the file, of which the newer is the one to go on from.
+  remove_leftover_temps(dlg_dir, true);
+  const std::string new_pth = dlg_fmt != dlg_ext ? with_extension(dlg_pth, dlg_fmt) : dlg_pth;
+  const bool both = new_pth != dlg_pth && is_regular_file(new_pth);
+  const std::string source = both && is_newer(new_pth, dlg_pth) ? new_pth : dlg_pth;
+  if (both)
+    info("Found both " + dlg_pth + " and " + new_pth +
+             " (an interrupted format change); updating the newer: " + source,
+         p_app);
+
+  std::optional<Merged> merged = merge_and_report(p_game, source, p_app);
   if (!merged)
     return error("Update failed, check logs for information.", std::optional<Value>(), p_app);
   Value* dlg_dat = &merged->data;
@@ -250,6 +271,7 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
     bkp_dir = *folder;
     std::vector<std::pair<std::string, std::string>> copies{
         {dlg_pth, path_join(bkp_dir, path_basename(dlg_pth))}};
+    if (both) copies.emplace_back(new_pth, path_join(bkp_dir, path_basename(new_pth)));
     for (const PngFile& png : pngs)
       copies.emplace_back(png.path, normpath(path_join(bkp_dir, png.key)));
     for (const auto& [from, to] : copies) {
@@ -263,7 +285,6 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
 
   // The new file is written first (through a temporary file and a rename); the old-form file
   // is deleted only once that has succeeded, so a failed write never loses the translation.
-  const std::string new_pth = dlg_fmt != dlg_ext ? with_extension(dlg_pth, dlg_fmt) : dlg_pth;
   bool written = false;
   if (dlg_fmt == "txt") {
     if (merged->text.empty()) merged->text = dat_2_txt(*dlg_dat, p_app);
