@@ -228,6 +228,27 @@ def test_links_out_of_the_project_are_not_followed(run, games, tmp_path):
     assert b"user's" not in cld and b"dXNlcidz" not in cld
 
 
+# -- Empty item descriptions in CSV --
+
+
+def test_a_csv_project_keeps_empty_item_descriptions(run, tmp_path):
+    rec = gen.make_record("tiny")
+    empty = list(rec["item_lut"])[:2]
+    for iid in empty:
+        rec["text_lut"][iid] = []
+    game = tmp_path / "lang.dat"
+    game.write_bytes(gen.encode(rec))
+    back, _ = verbix.csv_2_dat(verbix.dat_2_csv(rec))
+    assert [back["text_lut"][iid] for iid in empty] == [[], []]
+    assert back["text_lut"] == rec["text_lut"]
+
+    target = make_project(run, {1: (game, rec)}, tmp_path / "English", layout="CSV")
+    out = tmp_path / "out"
+    out.mkdir()
+    done = run("build", "--game", game, "--target", target, "--out", out)
+    assert (done.returncode, done.stderr) == (0, "")
+
+
 # -- kill -9 in the middle of Update and Build --
 
 
