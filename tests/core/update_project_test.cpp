@@ -346,6 +346,16 @@ TEST_F(UpdateProject, WithoutAWindowNoQuestionIsAsked) {
   EXPECT_EQ(back.data["ver_hash"], Value("Ep v2 : bbbb"));
 }
 
+TEST_F(UpdateProject, TwoUpdatesInOneSecondKeepTwoBackups) {
+  ASSERT_TRUE(update("TXT", "Change Nothing", true));
+  const std::string first = *txt_load(target());
+  ASSERT_TRUE(update("TXT", "Change Nothing", true));
+  ASSERT_TRUE(update("TXT", "Change Nothing", true));
+  EXPECT_EQ(*txt_load(path_join(dir, "backup_20250102030405/dialogue.txt")), old_txt);
+  EXPECT_EQ(*txt_load(path_join(dir, "backup_20250102030405_2/dialogue.txt")), first);
+  EXPECT_TRUE(path_exists(path_join(dir, "backup_20250102030405_3/img/old.png")));
+}
+
 TEST_F(UpdateProject, LeftoverTemporaryFilesOfTheToolGoAndNoOtherFile) {
   const Lines leftovers{"dialogue.txt.tmp-verbix-042042", "img/ui/title.png.tmp-verbix-000001",
                         "backup_1/img/old.png.tmp-verbix-999999"};

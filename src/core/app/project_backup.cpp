@@ -15,11 +15,18 @@ namespace fs = std::filesystem;
 
 std::optional<std::string> make_backup_folder(const std::string& p_project,
                                               const std::string& p_stamp) {
-  const std::string folder = path_join(p_project, "backup_" + p_stamp);
-  std::error_code ec;
-  fs::create_directories(fs_path(folder), ec);
-  if (!ec) return folder;
-  utils.fail("Failed to create backup folder: " + std::string(OsError(ec, folder).what()));
+  const std::string base = path_join(p_project, "backup_" + p_stamp);
+  for (int n = 1; n < 1000; ++n) {
+    const std::string folder = n == 1 ? base : base + "_" + std::to_string(n);
+    std::error_code ec;
+    // create_directory is false for a name already taken: the next suffix is tried.
+    if (fs::create_directory(fs_path(folder), ec)) return folder;
+    if (ec) {
+      utils.fail("Failed to create backup folder: " + std::string(OsError(ec, folder).what()));
+      return std::nullopt;
+    }
+  }
+  utils.fail("Failed to create backup folder: every name is taken: " + base);
   return std::nullopt;
 }
 

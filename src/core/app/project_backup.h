@@ -7,8 +7,9 @@
 
 namespace verbix {
 
-// Creates the folder "backup_" + `p_stamp` in `p_project`. Returns its path, or nothing when
-// it could not be made (the error is logged).
+// Creates a new folder "backup_" + `p_stamp` in `p_project`, with "_2", "_3", ... appended
+// while the name is taken, so that two updates in one second keep two backups. Returns its
+// path, or nothing when no folder could be made (the error is logged).
 std::optional<std::string> make_backup_folder(const std::string& p_project,
                                               const std::string& p_stamp);
 
