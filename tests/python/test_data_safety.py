@@ -327,3 +327,27 @@ def test_a_format_change_cut_short_goes_on_from_the_newer_file(run, games, tmp_p
     backup = next(project.glob("backup_*"))
     assert sorted(p.name for p in backup.iterdir() if p.is_file()) == ["dialogue.csv",
                                                                        "dialogue.txt"]
+
+
+# -- Line breaks typed into spreadsheet cells --
+
+
+def test_a_line_break_in_a_csv_cell_refuses_the_change_to_txt(run, games, tmp_path):
+    project = tmp_path / "Deutsch"
+    csv = make_project(run, games, project, layout="CSV")
+    rec, _ = verbix.dlg_data(str(csv))
+    label, line_id = next(iter(rec["sys_lbls"])), list(rec["text_lut"])[-1]
+    rec["sys_lbls"][label] = "first\nsecond"
+    rec["text_lut"][line_id] = ["one\r\ntwo"]
+    assert verbix.utils.csv_save(str(csv), verbix.dat_2_csv(games[1][1], rec)) == 0
+    before = snapshot(project)
+    done = run("update", "--game", games[1][0], "--target", csv, "--format", "TXT", "--yes")
+    assert done.returncode == 1
+    assert done.stderr == ("Can't change to TXT: the texts of these ids hold line breaks, which "
+                           f"TXT lines cannot keep: {label}, {line_id}\n\n"
+                           "Keep the CSV form, or remove the line breaks.\n")
+    assert snapshot(project) == before
+    # In its own form the text is kept whole.
+    done = run("update", "--game", games[1][0], "--target", csv, "--yes", "--no-backup")
+    assert done.returncode == 0, done.stderr
+    assert verbix.dlg_data(str(csv))[0]["sys_lbls"][label] == "first\nsecond"

@@ -104,6 +104,23 @@ std::string with_extension(const std::string& p_path, const std::string& p_fmt) 
   return p_path.substr(0, p_path.size() - ext.size()) + "." + p_fmt;
 }
 
+// The ids whose texts hold a line break: a TXT line cannot keep one (the rest of the text
+// would be read as another line), so such a record is not written as TXT. At most `p_most`.
+std::vector<std::string> ids_with_line_breaks(const Value& p_rec, size_t p_most) {
+  std::vector<std::string> ids;
+  const auto has_break = [](const Value& v) {
+    return v.is_text() && v.as_text().find_first_of("\r\n") != std::string::npos;
+  };
+  for (const Field& field : FIELDS)
+    for (const auto& [key, value] : table_of(p_rec, field.key)) {
+      bool broken = has_break(value);
+      if (value.is_list())
+        for (const Value& line : value.as_list()) broken = broken || has_break(line);
+      if (broken && ids.size() < p_most) ids.push_back(key);
+    }
+  return ids;
+}
+
 // Whether file `a` was modified after file `b`.
 bool is_newer(const std::string& a, const std::string& b) {
   std::error_code ec_a, ec_b;
@@ -255,6 +272,21 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   if (!merged)
     return error("Update failed, check logs for information.", std::optional<Value>(), p_app);
   Value* dlg_dat = &merged->data;
+
+  // A line break typed into a spreadsheet cell has no place in a TXT line: the change of
+  // form is refused rather than the text cut, before anything is written.
+  if (dlg_fmt == "txt" && ascii_lower(path_extension(source)) != ".txt") {
+    const std::vector<std::string> ids = ids_with_line_breaks(*dlg_dat, 20);
+    if (!ids.empty()) {
+      std::string list;
+      for (const std::string& id : ids) list += (list.empty() ? "" : ", ") + id;
+      return error(
+          "Can't change to TXT: the texts of these ids hold line breaks, which TXT "
+          "lines cannot keep: " +
+              list + "\n\nKeep the CSV form, or remove the line breaks.",
+          std::optional<Value>(), p_app);
+    }
+  }
 
   const bool opt_backups = p_request.backup;
   const std::string& opt_replace = p_request.images;
