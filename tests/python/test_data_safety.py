@@ -351,3 +351,42 @@ def test_a_line_break_in_a_csv_cell_refuses_the_change_to_txt(run, games, tmp_pa
     done = run("update", "--game", games[1][0], "--target", csv, "--yes", "--no-backup")
     assert done.returncode == 0, done.stderr
     assert verbix.dlg_data(str(csv))[0]["sys_lbls"][label] == "first\nsecond"
+
+
+# -- Smaller faults: odd names, pipes, misplaced paths --
+
+
+def test_odd_files_get_a_message_that_says_what_is_wrong(run, games, tmp_path, utils, recorder):
+    import os
+    project = tmp_path / "English"
+    target = make_project(run, games, project)
+    # An image whose name is not UTF-8: skipped and named, by the module and the program.
+    odd = os.fsencode(str(project / "img")) + b"/bad\xff.png"
+    with open(odd, "wb") as f:
+        f.write(b"png")
+    rec, _ = verbix.dlg_2_dat(str(target), recorder)
+    assert "img/bad\udcff" not in rec["img_data"]
+    assert ("append_log", f"Skipped name that is not UTF-8: {project / 'img'}/bad\\xff.png") \
+        in recorder.calls
+    out = tmp_path / "out"
+    out.mkdir()
+    done = run("build", "--game", games[1][0], "--target", target, "--out", out)
+    assert (done.returncode, done.stderr) == (0, "")
+
+    # --game naming a pipe without a writer, --out naming a file, a dialogue file that is a
+    # folder or a pipe.
+    pipe = tmp_path / "pipe.dat"
+    os.mkfifo(pipe)
+    done = run("check", "--game", pipe, "--target", target)
+    assert done.returncode == 1
+    assert f"Not a regular file, not read: {pipe}" in done.stderr
+    done = run("build", "--game", games[1][0], "--target", target, "--out", target)
+    assert (done.returncode, done.stderr) == (1, f"Output path is not a folder: {target}\n")
+    for kind in ("folder", "pipe"):
+        odd_project = tmp_path / kind
+        odd_project.mkdir()
+        dialogue = odd_project / "dialogue.txt"
+        dialogue.mkdir() if kind == "folder" else os.mkfifo(dialogue)
+        done = run("check", "--game", games[1][0], "--target", dialogue)
+        assert done.returncode == 1
+        assert f"Not a regular file, not read: {dialogue}" in done.stdout.splitlines()

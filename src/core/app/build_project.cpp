@@ -48,6 +48,7 @@ bool build_translation(const Value& p_game, const BuildRequest& p_request, Windo
   const std::string& dst = p_request.output;
   if (!path_exists(src)) return error("Target translation file missing: " + src, false, p_app);
   if (!path_exists(dst)) return error("Output folder doesn't exist: " + dst, false, p_app);
+  if (!is_directory(dst)) return error("Output path is not a folder: " + dst, false, p_app);
 
   DialogueRead project = dlg_2_dat(src, p_app);
   if (project.failed()) return error("Unable to load data from: " + src, false, p_app);

@@ -14,6 +14,7 @@
 #include "utils/os_error.h"
 #include "utils/paths.h"
 #include "utils/py_text.h"
+#include "utils/utf8.h"
 
 namespace verbix {
 namespace {
@@ -29,6 +30,23 @@ std::optional<std::string> read_project_file(const std::string& path, Window* p_
   }
 }
 
+// The text with every byte outside ASCII shown as \xNN, so that any bytes can be logged.
+std::string escaped_bytes(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x80) {
+      out += c;
+    } else {
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
+
 // The names of the regular files and the folders of one folder, in listing order. Links
 // are not followed (they could lead out of the project): each is named in the log.
 void list_folder(const std::string& dir, std::vector<std::string>& files,
@@ -37,6 +55,12 @@ void list_folder(const std::string& dir, std::vector<std::string>& files,
   for (fs::directory_iterator it(fs_path(dir), ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code kind_ec;
     const std::string name = path_text(it->path().filename());
+    if (utf8_error(name)) {
+      // Keys and messages are texts: a name the system gives as other bytes cannot be one.
+      info("Skipped name that is not UTF-8: " + escaped_bytes(normpath(path_join(dir, name))),
+           p_app);
+      continue;
+    }
     if (is_link_path(path_text(it->path()))) {
       info("Skipped link: " + normpath(path_join(dir, name)), p_app);
       continue;
@@ -134,6 +158,7 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   const std::string low = ascii_lower(file);
   if (low.ends_with("txt")) {
     info("Loading " + file, p_app);
+    if (!readable(file)) info("Not a regular file, not read: " + file, p_app);
     const std::optional<std::string> text = readable(file) ? txt_load(file) : std::nullopt;
     if (!text || text->empty()) {
       info("Couldn't load: " + file, p_app);
@@ -143,6 +168,7 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   }
   if (low.ends_with("csv")) {
     info("Loading " + file, p_app);
+    if (!readable(file)) info("Not a regular file, not read: " + file, p_app);
     const std::optional<CsvTable> rows = readable(file) ? csv_load(file) : std::nullopt;
     if (!rows || rows->empty()) {
       info("Couldn't load: " + file, p_app);
