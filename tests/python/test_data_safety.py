@@ -390,3 +390,34 @@ def test_odd_files_get_a_message_that_says_what_is_wrong(run, games, tmp_path, u
         done = run("check", "--game", games[1][0], "--target", dialogue)
         assert done.returncode == 1
         assert f"Not a regular file, not read: {dialogue}" in done.stdout.splitlines()
+
+
+# -- Memory --
+
+
+def test_memory_out_of_proportion_is_refused_or_reported(run, games, tmp_path):
+    import resource
+    import subprocess
+    commas = tmp_path / "commas.csv"
+    commas.write_bytes(b"," * 5_000_000)
+    done = run("check", "--game", games[1][0], "--target", commas)
+    assert done.returncode == 1
+    assert (f"ERROR (row 1 has more than 4096 cells): CSV load error {commas}"
+            in done.stderr.splitlines())
+
+    # A dialogue file that needs more memory than the program may take: the failure is said
+    # plainly, on the console and in the log.
+    wide = tmp_path / "wide.csv"
+    wide.write_bytes((b"a," * 4000 + b"\r\n") * 2500)  # 10 million cells in 20 MB
+
+    def small_memory():
+        resource.setrlimit(resource.RLIMIT_AS, (150 << 20, 150 << 20))
+
+    done = subprocess.run([str(run.cli), "check", "--game", str(games[1][0]), "--target",
+                           str(wide), "--log-dir", str(run.logs)],
+                          capture_output=True, encoding="utf-8", env=run.env,
+                          preexec_fn=small_memory, timeout=120)
+    message = ("Out of memory: the work was stopped and no file was left half-written. "
+               "Close other programs and try again.")
+    assert (done.returncode, done.stderr.splitlines()[-1]) == (1, message)
+    assert f"ERROR: {message}" in run.last_log()

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <new>
 
 #include "utils/file_io.h"
 #include "utils/links.h"
@@ -311,6 +312,8 @@ std::optional<std::string> txt_load(std::string_view p_path) {
     if (const auto bad = utf8_error(raw)) throw DataError(*bad);
     utils.info("TXT file loaded: " + abs);
     return to_universal_newlines(raw);
+  } catch (const std::bad_alloc&) {
+    throw;  // not a fault of the file: the workflow reports it as such
   } catch (const OsError& e) {
     utils.fail("TXT load IOError " + abs, e.what());
   } catch (const std::exception& e) {
@@ -347,6 +350,8 @@ std::optional<CsvTable> csv_load(std::string_view p_path) {
     utils.info("CSV file loaded: " + abs);
     if (const auto bad = utf8_error(raw)) throw DataError(*bad);
     return csv_parse(raw);
+  } catch (const std::bad_alloc&) {
+    throw;  // not a fault of the file: the workflow reports it as such
   } catch (const OsError& e) {
     utils.fail("CSV load IOError " + abs, e.what());
   } catch (const std::exception& e) {
