@@ -405,6 +405,16 @@ def test_memory_out_of_proportion_is_refused_or_reported(run, games, tmp_path):
     assert (f"ERROR (row 1 has more than 4096 cells): CSV load error {commas}"
             in done.stderr.splitlines())
 
+    # A small game file that inflates far beyond its size is refused early.
+    bomb = tmp_path / "bomb.dat"
+    rec = gen.make_record("tiny")
+    rec["img_data"]["img/huge"] = bytes(100 << 20)
+    bomb.write_bytes(gen.encode(rec))
+    assert bomb.stat().st_size < 200_000
+    done = run("check", "--game", bomb, "--target", commas)
+    assert done.returncode == 1
+    assert "decompressed data larger than 67108864 bytes" in done.stderr
+
     # A dialogue file that needs more memory than the program may take: the failure is said
     # plainly, on the console and in the log.
     wide = tmp_path / "wide.csv"
