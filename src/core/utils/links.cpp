@@ -17,8 +17,12 @@ bool is_link_path(std::string_view p_path) {
 #ifdef _WIN32
   // Junctions are reparse points of their own tag; other reparse points (cloud files,
   // deduplicated files) are ordinary files to the user and are not links.
+  const std::wstring wide = fs_path(p_path).wstring();
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return false;
   WIN32_FIND_DATAW found;
-  HANDLE h = FindFirstFileW(fs_path(p_path).c_str(), &found);
+  HANDLE h = FindFirstFileW(wide.c_str(), &found);
   if (h == INVALID_HANDLE_VALUE) return false;
   FindClose(h);
   return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
