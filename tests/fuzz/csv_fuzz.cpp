@@ -9,8 +9,16 @@
 #include "utils/csv_dialect.h"
 #include "utils/os_error.h"
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  verbix::fuzzing::quiet_log();
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   verbix::fuzzing::QuietWindow window;
+  struct Forget {
+    ~Forget() { verbix::fuzzing::forget_log(); }
+  } forget;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   verbix::CsvTable rows;
   try {

@@ -19,6 +19,7 @@ std::string project_folder;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   verbix::fuzzing::add_seed_sections();
+  verbix::fuzzing::quiet_log();
   char templ[] = "/tmp/verbix-project-fuzz-XXXXXX";
   if (!mkdtemp(templ)) std::abort();
   project_folder = templ;
@@ -35,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   unlink(other.c_str());
   verbix::write_file(file, std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
   verbix::fuzzing::QuietWindow window;
+  struct Forget {
+    ~Forget() { verbix::fuzzing::forget_log(); }
+  } forget;
   verbix::dlg_2_dat(file, &window);
   return 0;
 }

@@ -16,6 +16,12 @@ class QuietWindow : public Window {
   bool popup_yes_no(std::string_view, std::string_view) override { return false; }
 };
 
+// Keeps the log service quiet and small across runs: its echo goes nowhere, and the lines
+// a reader logs without a window (queued until the workflow's flush) are dropped after each
+// input, so that they neither pile up nor make every run look like a leak.
+void quiet_log();
+void forget_log();
+
 // The section names of the generated tiny game, whose dialogue files are the seeds: the TXT
 // reader reads only the sections it knows.
 void add_seed_sections();

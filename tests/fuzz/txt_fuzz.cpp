@@ -8,11 +8,15 @@
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   verbix::fuzzing::add_seed_sections();
+  verbix::fuzzing::quiet_log();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   verbix::fuzzing::QuietWindow window;
+  struct Forget {
+    ~Forget() { verbix::fuzzing::forget_log(); }
+  } forget;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const verbix::DialogueRead read = verbix::txt_2_dat(text, &window);
   if (read.failed()) return 0;
