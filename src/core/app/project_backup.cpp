@@ -1,5 +1,6 @@
 #include "app/project_backup.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <vector>

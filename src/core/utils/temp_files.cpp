@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <random>
+#include <vector>
 
 #include "utils/log_service.h"
 #include "utils/os_error.h"
