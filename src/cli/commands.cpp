@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <optional>
 #include <system_error>
 
@@ -11,6 +12,7 @@
 #include "project/project_reader.h"
 #include "session.h"
 #include "utils/log_service.h"
+#include "utils/memory.h"
 #include "utils/paths.h"
 
 namespace verbix::cli {
@@ -27,7 +29,11 @@ int run(const CommandOptions& p_opt, const Workflow& p_work, const std::string& 
   bool ok = false;
   if (std::optional<Value> game = load_game(p_opt.game, window)) {
     utils.log_flush();  // as the window's start-up ends
-    ok = p_work(*game, window);
+    try {
+      ok = p_work(*game, window);
+    } catch (const std::bad_alloc&) {
+      ok = error(std::string(kOutOfMemory), false, &window);
+    }
   }
   // Lines after the workflow's last flush (a declined question) still reach the file.
   utils.log_flush();

@@ -356,5 +356,27 @@ TEST_F(UpdateProject, WithoutAWindowNoQuestionIsAsked) {
   EXPECT_EQ(back.data["ver_hash"], Value("Ep v2 : bbbb"));
 }
 
+TEST_F(UpdateProject, TwoUpdatesInOneSecondKeepTwoBackups) {
+  ASSERT_TRUE(update("TXT", "Change Nothing", true));
+  const std::string first = *txt_load(target());
+  ASSERT_TRUE(update("TXT", "Change Nothing", true));
+  ASSERT_TRUE(update("TXT", "Change Nothing", true));
+  EXPECT_EQ(*txt_load(path_join(dir, "backup_20250102030405/dialogue.txt")), old_txt);
+  EXPECT_EQ(*txt_load(path_join(dir, "backup_20250102030405_2/dialogue.txt")), first);
+  EXPECT_TRUE(path_exists(path_join(dir, "backup_20250102030405_3/img/old.png")));
+}
+
+TEST_F(UpdateProject, LeftoverTemporaryFilesOfTheToolGoAndNoOtherFile) {
+  const Lines leftovers{"dialogue.txt.tmp-verbix-042042", "img/ui/title.png.tmp-verbix-000001",
+                        "backup_1/img/old.png.tmp-verbix-999999"};
+  for (const std::string& name : leftovers) write_bytes(path_join(dir, name), "half");
+  write_bytes(path_join(dir, "notes.tmp-verbix-12"), "mine");
+  write_bytes(path_join(dir, "img/x.tmp123456"), "mine");
+  ASSERT_TRUE(update("TXT", "Change Nothing", false));
+  for (const std::string& name : leftovers) EXPECT_FALSE(path_exists(path_join(dir, name)));
+  EXPECT_EQ(read_bytes(path_join(dir, "notes.tmp-verbix-12")), "mine");
+  EXPECT_EQ(read_bytes(path_join(dir, "img/x.tmp123456")), "mine");
+}
+
 }  // namespace
 }  // namespace verbix

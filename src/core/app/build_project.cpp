@@ -6,9 +6,11 @@
 #include "project/compiler.h"
 #include "project/project_reader.h"
 #include "text/text_form.h"
+#include "utils/data_paths.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
+#include "utils/temp_files.h"
 
 namespace verbix {
 namespace {
@@ -46,18 +48,27 @@ bool build_translation(const Value& p_game, const BuildRequest& p_request, Windo
   const std::string& dst = p_request.output;
   if (!path_exists(src)) return error("Target translation file missing: " + src, false, p_app);
   if (!path_exists(dst)) return error("Output folder doesn't exist: " + dst, false, p_app);
+  if (!is_directory(dst)) return error("Output path is not a folder: " + dst, false, p_app);
 
   DialogueRead project = dlg_2_dat(src, p_app);
   if (project.failed()) return error("Unable to load data from: " + src, false, p_app);
 
   const Value* name = project.data.find("lng_name");
-  const std::string out = normpath(path_join(dst, (name ? text_form(*name) : "") + ".cld"));
+  const std::string language = name ? text_form(*name) : "";
+  // The language name comes from the project's data: it must name one file in the output
+  // folder, and nothing else, before anything is asked or written.
+  if (const std::optional<std::string> fault = file_name_fault(language + ".cld"))
+    return error("Invalid language name, it " + *fault + ": " + shown_name(language) +
+                     "\n\nCorrect the language name in " + src,
+                 false, p_app);
+  const std::string out = normpath(path_join(dst, language + ".cld"));
   if (p_app && path_exists(out) &&
       !p_app->popup_yes_no(out + " exists.\n\nDo you want to continue and overwrite it?",
                            kConfirmTitle)) {
     info("Canceling build...", p_app);
     return false;
   }
+  remove_leftover_temps(dst, false);  // a build cut short leaves its temporary file
   if (!data_compare(project.data, p_game, p_app))
     return error("Failed to build: " + src + "\n\nTry updating dialogue file.", false, p_app);
   exclude_unknown_images(project.data, p_game, p_app);

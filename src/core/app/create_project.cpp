@@ -4,25 +4,13 @@
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
 #include "text/py_text.h"
+#include "utils/data_paths.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
 
 namespace verbix {
 namespace {
-
-// The path components of a key, split at either separator.
-std::vector<std::string_view> components(std::string_view key) {
-  std::vector<std::string_view> parts;
-  size_t start = 0;
-  for (size_t i = 0; i <= key.size(); ++i) {
-    if (i == key.size() || key[i] == '/' || key[i] == '\\') {
-      parts.push_back(key.substr(start, i - start));
-      start = i + 1;
-    }
-  }
-  return parts;
-}
 
 // Writes every image of the record below `path`; an unsafe key is refused and skipped.
 // False after an error stop.
@@ -32,7 +20,7 @@ bool save_images(const Value& p_data, const std::string& path, Window* p_app) {
   for (const auto& [key, bytes] : images->as_map()) {
     const std::optional<std::string> png_path = image_path_in(path, key);
     if (!png_path) {
-      info("Refused image outside the project folder: " + key, p_app);
+      info(image_refusal(key), p_app);
       continue;
     }
     const std::string img_name = path_basename(*png_path);
@@ -52,13 +40,7 @@ CreateTools create_tools() {
           [](const std::string& p_path) { open_dir(p_path); }};
 }
 
-bool image_key_is_safe(std::string_view p_key) {
-  if (!p_key.empty() && (p_key.front() == '/' || p_key.front() == '\\')) return false;
-  if (p_key.find(':') != std::string_view::npos) return false;
-  for (std::string_view part : components(p_key))
-    if (part == "..") return false;
-  return true;
-}
+bool image_key_is_safe(std::string_view p_key) { return !relative_path_fault(p_key); }
 
 bool create_project(const Value& p_data, const CreateRequest& p_request, Window* p_app,
                     const CreateTools& p_tools) {

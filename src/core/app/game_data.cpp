@@ -15,6 +15,8 @@ std::optional<Value> load_game_data(const std::string& p_path, std::string* p_re
     return std::nullopt;
   };
   if (!path_exists(p_path)) return refuse("Unable to locate data file: " + p_path);
+  // A pipe, a device or a folder is not read: a pipe without a writer would wait for ever.
+  if (!is_regular_file(p_path)) return refuse("Not a regular file, not read: " + p_path);
   std::optional<Value> loaded = dat_load(p_path);
   if (!loaded || loaded->is_none() || (loaded->is_map() && loaded->as_map().empty()))
     return std::nullopt;  // the loader has logged why

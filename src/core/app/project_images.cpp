@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/create_project.h"
+#include "utils/data_paths.h"
 #include "utils/file_io.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
@@ -24,6 +25,13 @@ std::optional<std::string> image_path_in(std::string_view p_folder, std::string_
   std::string png_path = normpath(path_join(p_folder, std::string(p_key) + ".png"));
   if (!image_key_is_safe(p_key) || !is_below(png_path, folder)) return std::nullopt;
   return png_path;
+}
+
+std::string image_refusal(std::string_view p_key) {
+  const std::optional<std::string> fault = relative_path_fault(p_key);
+  if (!fault || fault_leaves_folder(*fault))
+    return "Refused image outside the project folder: " + shown_name(p_key);
+  return "Refused image whose name " + *fault + ": " + shown_name(p_key);
 }
 
 int save_image(const std::string& p_file, std::string_view p_bytes) {

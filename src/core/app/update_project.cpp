@@ -1,9 +1,11 @@
 #include "app/update_project.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <unordered_set>
 #include <vector>
 
+#include "app/project_backup.h"
 #include "app/project_images.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
@@ -12,9 +14,11 @@
 #include "text/text_form.h"
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
+#include "utils/links.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
+#include "utils/temp_files.h"
 
 namespace verbix {
 namespace {
@@ -111,6 +115,31 @@ void banner(std::string_view p_title, Window* p_app) {
 std::string with_extension(const std::string& p_path, const std::string& p_fmt) {
   const std::string ext = path_extension(p_path);
   return p_path.substr(0, p_path.size() - ext.size()) + "." + p_fmt;
+}
+
+// The ids whose texts hold a line break: a TXT line cannot keep one (the rest of the text
+// would be read as another line), so such a record is not written as TXT. At most `p_most`.
+std::vector<std::string> ids_with_line_breaks(const Value& p_rec, size_t p_most) {
+  std::vector<std::string> ids;
+  const auto has_break = [](const Value& v) {
+    return v.is_text() && v.as_text().find_first_of("\r\n") != std::string::npos;
+  };
+  for (const Field& field : FIELDS)
+    for (const auto& [key, value] : table_of(p_rec, field.key)) {
+      bool broken = has_break(value);
+      if (value.is_list())
+        for (const Value& line : value.as_list()) broken = broken || has_break(line);
+      if (broken && ids.size() < p_most) ids.push_back(key);
+    }
+  return ids;
+}
+
+// Whether file `a` was modified after file `b`.
+bool is_newer(const std::string& a, const std::string& b) {
+  std::error_code ec_a, ec_b;
+  const auto time_a = std::filesystem::last_write_time(fs_path(a), ec_a);
+  const auto time_b = std::filesystem::last_write_time(fs_path(b), ec_b);
+  return !ec_a && !ec_b && time_a > time_b;
 }
 
 // The key of an image file: its path relative to the project folder without ".png".
@@ -241,22 +270,66 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
     return std::nullopt;
   }
 
-  std::optional<Merged> merged = merge_and_report(p_game, dlg_pth, p_app);
+  // What an interrupted earlier run left behind: its temporary files, and after a format
+  // change cut short, both forms of the file, of which the newer is the one to go on from.
+  remove_leftover_temps(dlg_dir, true);
+  const std::string new_pth = dlg_fmt != dlg_ext ? with_extension(dlg_pth, dlg_fmt) : dlg_pth;
+  const bool both = new_pth != dlg_pth && is_regular_file(new_pth);
+  const std::string source = both && is_newer(new_pth, dlg_pth) ? new_pth : dlg_pth;
+  if (both)
+    info("Found both " + dlg_pth + " and " + new_pth +
+             " (an interrupted format change); updating the newer: " + source,
+         p_app);
+
+  std::optional<Merged> merged = merge_and_report(p_game, source, p_app);
   if (!merged)
     return error("Update failed, check logs for information.", std::optional<Value>(), p_app);
   Value* dlg_dat = &merged->data;
 
+  // A line break typed into a spreadsheet cell has no place in a TXT line: the change of
+  // form is refused rather than the text cut, before anything is written.
+  if (dlg_fmt == "txt" && ascii_lower(path_extension(source)) != ".txt") {
+    const std::vector<std::string> ids = ids_with_line_breaks(*dlg_dat, 20);
+    if (!ids.empty()) {
+      std::string list;
+      for (const std::string& id : ids) list += (list.empty() ? "" : ", ") + id;
+      return error(
+          "Can't change to TXT: the texts of these ids hold line breaks, which TXT "
+          "lines cannot keep: " +
+              list + "\n\nKeep the CSV form, or remove the line breaks.",
+          std::optional<Value>(), p_app);
+    }
+  }
+
   const bool opt_backups = p_request.backup;
   const std::string& opt_replace = p_request.images;
-  const std::string bkp_dir = path_join(dlg_dir, "backup_" + p_tools.timestamp());
+  // The images already in the project: only their paths are needed, not their bytes.
+  const std::vector<PngFile> pngs = png_files(img_dir, p_app);
+  // Every backup copy is made before anything is deleted or replaced: a copy that fails
+  // (a full disk) stops the update with nothing changed.
+  std::string bkp_dir;
   if (opt_backups) {
-    ensure_dir(bkp_dir);
-    copy_file(dlg_pth, path_join(bkp_dir, path_basename(dlg_pth)));
+    const std::optional<std::string> folder = make_backup_folder(dlg_dir, p_tools.timestamp());
+    if (!folder)
+      return error("Failed to create a backup folder in: " + dlg_dir + "\n\nNothing was changed.",
+                   std::optional<Value>(), p_app);
+    bkp_dir = *folder;
+    std::vector<std::pair<std::string, std::string>> copies{
+        {dlg_pth, path_join(bkp_dir, path_basename(dlg_pth))}};
+    if (both) copies.emplace_back(new_pth, path_join(bkp_dir, path_basename(new_pth)));
+    for (const PngFile& png : pngs)
+      copies.emplace_back(png.path, normpath(path_join(bkp_dir, png.key)));
+    for (const auto& [from, to] : copies) {
+      if (const std::optional<std::string> failure = back_up_file(from, to)) {
+        delete_dir(bkp_dir);
+        return error("Failed to back up " + from + ": " + *failure + "\n\nNothing was changed.",
+                     std::optional<Value>(), p_app);
+      }
+    }
   }
 
   // The new file is written first (through a temporary file and a rename); the old-form file
   // is deleted only once that has succeeded, so a failed write never loses the translation.
-  const std::string new_pth = dlg_fmt != dlg_ext ? with_extension(dlg_pth, dlg_fmt) : dlg_pth;
   bool written = false;
   if (dlg_fmt == "txt") {
     if (merged->text.empty()) merged->text = dat_2_txt(*dlg_dat, p_app);
@@ -270,12 +343,10 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   if (!written) return error("Failed to update " + new_pth, std::optional<Value>(), p_app);
   if (new_pth != dlg_pth) delete_file(dlg_pth);
 
-  // The images already in the project: only their paths are needed, not their bytes.
   const Map& game_images = table_of(p_game, "img_data");
   std::unordered_set<std::string> keep;
-  for (const PngFile& png : png_files(img_dir, p_app)) {
+  for (const PngFile& png : pngs) {
     if (!image_loads(png.path)) info("Failed to load image: " + path_basename(png.path), p_app);
-    if (opt_backups) copy_file(png.path, normpath(path_join(bkp_dir, png.key)));
     const std::string key = without_extension(png.key);
     if (opt_replace == kReplaceAll ||
         (opt_replace != kChangeNothing && !game_images.contains(key))) {
@@ -291,7 +362,11 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
       if (opt_replace != kReplaceAll && keep.contains(key)) continue;
       const std::optional<std::string> png_path = image_path_in(dlg_dir, key);
       if (!png_path) {
-        info("Refused image outside the project folder: " + key, p_app);
+        info(image_refusal(key), p_app);
+        continue;
+      }
+      if (const std::optional<std::string> link = link_below(dlg_dir, *png_path)) {
+        info("Skipped image behind a link: " + key + " (" + *link + " is a link)", p_app);
         continue;
       }
       if (p_tools.save_image(*png_path, bytes.is_bytes() ? bytes.as_bytes() : std::string()) != 0)

@@ -1,7 +1,9 @@
 #include "data/container.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "data/base64.h"
@@ -41,11 +43,21 @@ Value decode(Source& source) {
   return record;
 }
 
+// How far a container of `compressed` bytes may inflate: 64 times its size (the game's own
+// files inflate a few times), at least 64 MiB, at most kMaxInflated. A small hostile file
+// is refused before its expansion fills the memory.
+std::size_t inflate_limit(std::uintmax_t compressed) {
+  constexpr std::uintmax_t kFloor = std::uintmax_t{64} << 20;
+  const std::uintmax_t limit = std::max(kFloor, compressed * 64);
+  return static_cast<std::size_t>(std::min<std::uintmax_t>(limit, kMaxInflated));
+}
+
 }  // namespace
 
 Value container_decode(std::string_view file_bytes) {
   MemorySource source(file_bytes);
-  Inflater inflater([&](char* buf, std::size_t cap) { return source.read(buf, cap); });
+  Inflater inflater([&](char* buf, std::size_t cap) { return source.read(buf, cap); },
+                    inflate_limit(file_bytes.size()));
   return decode(inflater);
 }
 
@@ -72,13 +84,17 @@ std::optional<Value> dat_load(std::string_view p_path) {
   try {
     File file = open_for_reading(p_path);
     const std::string name(p_path);
-    Inflater inflater([&](char* buf, std::size_t cap) {
-      errno = 0;
-      const std::size_t got = std::fread(buf, 1, cap, file.get());
-      if (got < cap && std::ferror(file.get()))
-        throw OsError::from_errno(errno ? errno : EIO, name);
-      return got;
-    });
+    std::error_code size_ec;
+    const std::uintmax_t size = std::filesystem::file_size(fs_path(p_path), size_ec);
+    Inflater inflater(
+        [&](char* buf, std::size_t cap) {
+          errno = 0;
+          const std::size_t got = std::fread(buf, 1, cap, file.get());
+          if (got < cap && std::ferror(file.get()))
+            throw OsError::from_errno(errno ? errno : EIO, name);
+          return got;
+        },
+        size_ec ? kMaxInflated : inflate_limit(size));
     // Inflating (about half of the work) runs on a thread of its own beside the decoding.
     ReadAhead ahead(inflater);
     Value record = decode(ahead);

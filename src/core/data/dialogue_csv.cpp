@@ -202,6 +202,7 @@ class CsvReader {
   const List* choice_seg_ = nullptr;  // the section of the open choice block
   bool nxt_ = false;
   bool opt_ = false;
+  bool held_blank_ = false;  // the open description's first row had empty texts
   std::size_t block_num_ = 0;
   std::string block_cid_;
   std::unordered_map<std::string, std::string> spkr2cuid_;
@@ -248,8 +249,18 @@ std::optional<DialogueRead> CsvReader::dialogue_row(const CsvRow& row) {
                                   list_value(Value(cuid))));
     block_num_ = num_;
     block_cid_ = cuid;
+    held_blank_ = false;
+    // A description whose only row has empty texts is an empty description: its line is
+    // held back and stored only when a further row of the same id follows.
+    if (blk_ == "DESCRIPTIONS" && row[2].empty() && row[3].empty()) {
+      opt_ = false;
+      held_blank_ = true;
+      return {};
+    }
   }
   opt_ = false;
+  if (held_blank_) txt_->push_back(Value(""));
+  held_blank_ = false;
   txt_->push_back(Value(text));
   return {};
 }
@@ -434,6 +445,8 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
     if (!lines) continue;
     const List* translated_lines = list_of(find_in(lng_text, key));
     const std::string name = cell(&value);
+    // An empty description still gets its row, with empty texts, so that its id comes back.
+    if (lines->empty()) rows.push_back(row(key, name, "", ""));
     for (std::size_t i = 0; i < lines->size(); ++i)
       rows.push_back(row(key, name, cell(&(*lines)[i]), cell(line(translated_lines, i))));
   }

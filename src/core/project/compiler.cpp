@@ -1,6 +1,7 @@
 #include "project/compiler.h"
 
 #include <functional>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -250,6 +251,8 @@ bool compile_record(std::string_view p_path, const Value& p_data, const Value& p
   info("Compressing and saving data.", p_app);
   try {
     write_output(p_path, p_data, t);
+  } catch (const std::bad_alloc&) {
+    throw;  // the workflow says so plainly; the file being written is left untouched
   } catch (const std::exception& e) {
     info("Failed to build: " + std::string(p_path) + " Exception: " + e.what(), p_app);
     return false;

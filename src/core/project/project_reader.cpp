@@ -10,6 +10,7 @@
 #include "text/text_form.h"
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
+#include "utils/links.h"
 #include "utils/memory.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
@@ -28,14 +29,41 @@ std::optional<std::string> read_project_file(const std::string& path, Window* p_
   }
 }
 
-// The names of the regular files and the folders of one folder, in listing order.
+// The text with every byte outside ASCII shown as \xNN, so that any bytes can be logged.
+std::string escaped_bytes(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x80) {
+      out += c;
+    } else {
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
+
+// The names of the regular files and the folders of one folder, in listing order. Links
+// are not followed (they could lead out of the project): each is named in the log.
 void list_folder(const std::string& dir, std::vector<std::string>& files,
-                 std::vector<std::string>& dirs) {
+                 std::vector<std::string>& dirs, Window* p_app) {
   std::error_code ec;
   for (fs::directory_iterator it(fs_path(dir), ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code kind_ec;
     const std::string name = path_text(it->path().filename());
-    if (it->is_symlink(kind_ec) && it->is_directory(kind_ec)) continue;  // not followed
+    if (utf8_error(name)) {
+      // Keys and messages are texts: a name the system gives as other bytes cannot be one.
+      info("Skipped name that is not UTF-8: " + escaped_bytes(normpath(path_join(dir, name))),
+           p_app);
+      continue;
+    }
+    if (is_link_path(path_text(it->path()))) {
+      info("Skipped link: " + normpath(path_join(dir, name)), p_app);
+      continue;
+    }
     // Pipes and devices are left out: reading one could wait for ever.
     if (it->is_directory(kind_ec))
       dirs.push_back(name);
@@ -54,8 +82,8 @@ std::string face_name(const Value& record) {
 // The project's font folder: "font", else "fonts"; empty when neither is a folder.
 std::string font_folder(const std::string& project) {
   const std::string font = normpath(path_join(project, "font"));
-  if (is_directory(font)) return font;
-  if (is_directory(font + "s")) return font + "s";
+  for (const std::string& folder : {font, font + "s"})
+    if (is_directory(folder) && !is_link_path(folder)) return folder;
   return {};
 }
 
@@ -66,6 +94,10 @@ std::string find_font_file(const std::string& folder, const std::string& face, W
     std::error_code kind_ec;
     if (!it->is_regular_file(kind_ec)) continue;
     const std::string name = path_text(it->path().filename());
+    if (is_link_path(path_text(it->path()))) {
+      info("Skipped link: " + normpath(path_join(folder, name)), p_app);
+      continue;
+    }
     const std::string low = ascii_lower(name);
     if (std::none_of(FONT_TYPES.begin(), FONT_TYPES.end(),
                      [&](const std::string& type) { return low.ends_with(type); }))
@@ -125,6 +157,7 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   const std::string low = ascii_lower(file);
   if (low.ends_with("txt")) {
     info("Loading " + file, p_app);
+    if (!readable(file)) info("Not a regular file, not read: " + file, p_app);
     const std::optional<std::string> text = readable(file) ? txt_load(file) : std::nullopt;
     if (!text || text->empty()) {
       info("Couldn't load: " + file, p_app);
@@ -134,6 +167,7 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   }
   if (low.ends_with("csv")) {
     info("Loading " + file, p_app);
+    if (!readable(file)) info("Not a regular file, not read: " + file, p_app);
     const std::optional<CsvTable> rows = readable(file) ? csv_load(file) : std::nullopt;
     if (!rows || rows->empty()) {
       info("Couldn't load: " + file, p_app);
@@ -152,6 +186,10 @@ std::vector<PngFile> png_files(std::string_view p_path, Window* p_app) {
     info("SKIPPING: Folder doesn't exist: " + std::string(p_path), p_app);
     return found;
   }
+  if (is_link_path(root)) {
+    info("Skipped link: " + root, p_app);
+    return found;
+  }
   // Keys are relative to the folder holding the image folder: that prefix is removed once.
   const std::string base = path_dirname(root);
   const std::string prefix = base.empty() ? std::string() : base + kPathSep;
@@ -160,7 +198,7 @@ std::vector<PngFile> png_files(std::string_view p_path, Window* p_app) {
     const std::string dir = std::move(pending.back());
     pending.pop_back();
     std::vector<std::string> files, dirs;
-    list_folder(dir, files, dirs);
+    list_folder(dir, files, dirs, p_app);
     for (const std::string& name : files) {
       if (!ascii_lower(name).ends_with(".png")) continue;
       std::string path = normpath(path_join(dir, name));

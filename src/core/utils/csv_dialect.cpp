@@ -58,6 +58,8 @@ namespace {
 enum class State { kStartRecord, kStartField, kInField, kInQuoted, kQuoteInQuoted, kEatCrnl };
 constexpr int kEol = -1;  // fed after every line, as a line reader would
 
+constexpr std::size_t kMaxCells = 4096;
+
 class Parser {
  public:
   explicit Parser(CsvTable& rows) : rows_(rows) {}
@@ -137,6 +139,11 @@ class Parser {
 
  private:
   void save() {
+    // Each cell costs a string of its own: a row of millions of empty cells (a file of
+    // commas) would take dozens of times the file's size. No sheet of the tool is that wide.
+    if (fields_.size() >= kMaxCells)
+      throw DataError("row " + std::to_string(rows_.size() + 1) + " has more than " +
+                      std::to_string(kMaxCells) + " cells");
     fields_.push_back(std::move(field_));
     field_.clear();
   }

@@ -21,7 +21,8 @@ using CsvTable = std::vector<CsvRow>;
 // The text of the rows in the dialect.
 std::string csv_format(const CsvTable& rows);
 
-// The rows of the text. Throws DataError ("unexpected end of data") on an unclosed quote.
+// The rows of the text. Throws DataError ("unexpected end of data") on an unclosed quote, and
+// ("row N has more than 4096 cells") on a row wider than any sheet of the tool.
 CsvTable csv_parse(std::string_view text);
 
 }  // namespace verbix

@@ -5,11 +5,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <new>
 
 #include "text/py_text.h"
 #include "text/utf8.h"
 #include "utils/data_error.h"
 #include "utils/file_io.h"
+#include "utils/links.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/process.h"
@@ -138,6 +140,12 @@ bool delete_dir(std::string_view p_dir, bool p_verbose) {
     if (p_verbose) utils.info("File doesn't exist, can't delete: " + dir);
     return true;
   }
+  // A link is never followed: the command interpreter's fallback would empty the folder it
+  // leads to.
+  if (is_link_path(dir)) {
+    utils.fail("Failed to delete directory '" + dir + "': it is a link, not followed");
+    return false;
+  }
   try {
     remove_tree(dir);
     utils.info("Deleted folder: " + dir);
@@ -243,6 +251,8 @@ std::optional<std::string> txt_load(std::string_view p_path) {
     if (const auto bad = utf8_error(raw)) throw DataError(*bad);
     utils.info("TXT file loaded: " + abs);
     return to_universal_newlines(raw);
+  } catch (const std::bad_alloc&) {
+    throw;  // not a fault of the file: the workflow reports it as such
   } catch (const OsError& e) {
     utils.fail("TXT load IOError " + abs, e.what());
   } catch (const std::exception& e) {
@@ -272,6 +282,8 @@ std::optional<CsvTable> csv_load(std::string_view p_path) {
     utils.info("CSV file loaded: " + abs);
     if (const auto bad = utf8_error(raw)) throw DataError(*bad);
     return csv_parse(raw);
+  } catch (const std::bad_alloc&) {
+    throw;  // not a fault of the file: the workflow reports it as such
   } catch (const OsError& e) {
     utils.fail("CSV load IOError " + abs, e.what());
   } catch (const std::exception& e) {

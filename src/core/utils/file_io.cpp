@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <random>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,6 +13,7 @@
 
 #include "utils/os_error.h"
 #include "utils/paths.h"
+#include "utils/temp_files.h"
 #include "utils/wildcard.h"
 
 namespace verbix {
@@ -80,8 +80,7 @@ void write_file(std::string_view path, std::string_view data, bool append) {
 }
 
 ReplacingFile::ReplacingFile(std::string_view path) : path_(path) {
-  static std::mt19937_64 rng{std::random_device{}()};
-  temp_ = path_ + ".tmp" + std::to_string(rng() % 1000000);
+  temp_ = temp_name_for(path_);
   try {
     file_ = open_file(temp_, "wb").release();
   } catch (const OsError& e) {

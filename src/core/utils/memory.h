@@ -2,7 +2,14 @@
 // made together and freed together; these settings keep that cheap and give freed memory back.
 #pragma once
 
+#include <string_view>
+
 namespace verbix {
+
+// What the window and the command line say when an allocation fails during a workflow.
+inline constexpr std::string_view kOutOfMemory =
+    "Out of memory: the work was stopped and no file was left half-written. Close other "
+    "programs and try again.";
 
 // Sets the allocator up for the tool's pattern of use; called once at start-up by each
 // program (the command line, the Python module). glibc keeps freed small blocks unmerged in

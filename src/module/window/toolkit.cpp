@@ -2,7 +2,10 @@
 
 #include <nanobind/stl/string.h>
 
+#include <new>
+
 #include "utils/log_service.h"
+#include "utils/memory.h"
 
 namespace verbix::py::tk {
 namespace {
@@ -95,10 +98,13 @@ bool Commands::guard(const char* name, const std::function<void()>& fn) const {
     if (e.matches(PyExc_SystemExit) || e.matches(PyExc_KeyboardInterrupt)) throw;
     utils.fail(e.what());
     message = describe(e);
+  } catch (const std::bad_alloc&) {
+    message = kOutOfMemory;  // said plainly: what ran out, and what to do
   } catch (const std::exception& e) {
     message = e.what();
   }
-  message = "Unexpected error in " + std::string(name) + ": " + message;
+  if (message != kOutOfMemory)
+    message = "Unexpected error in " + std::string(name) + ": " + message;
   try {
     report_error(message, window_);
   } catch (...) {

@@ -1,0 +1,33 @@
+// Fuzz target of the CSV dialect and the CSV dialogue reader: any text is refused with
+// DataError or parses into rows that the dialect writes back to the same rows, and the rows
+// are read or refused with a message.
+#include <cstdint>
+#include <string_view>
+
+#include "data/dialogue_csv.h"
+#include "quiet_window.h"
+#include "utils/csv_dialect.h"
+#include "utils/os_error.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  verbix::fuzzing::quiet_log();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  verbix::fuzzing::QuietWindow window;
+  struct Forget {
+    ~Forget() { verbix::fuzzing::forget_log(); }
+  } forget;
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  verbix::CsvTable rows;
+  try {
+    rows = verbix::csv_parse(text);
+  } catch (const verbix::DataError&) {
+    return 0;  // an unclosed quote or a row too wide: refused, as csv_load reports it
+  }
+  if (verbix::csv_parse(verbix::csv_format(rows)) != rows) __builtin_trap();
+  const verbix::DialogueRead read = verbix::csv_2_dat(rows, &window);
+  if (!read.failed()) verbix::csv_2_dat(verbix::dat_2_csv(read.data, read.data, &window), &window);
+  return 0;
+}
