@@ -8,6 +8,7 @@
 #include "data/language_data.h"
 #include "text/py_text.h"
 #include "text/text_form.h"
+#include "text/utf8.h"
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
 #include "utils/links.h"
