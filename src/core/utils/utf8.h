@@ -2,6 +2,7 @@
 // file that is not valid UTF-8 is refused with the same wording as the host's decoder.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,5 +13,13 @@ namespace verbix {
 // above U+10FFFF); otherwise the decoder's error text, e.g.
 // "'utf-8' codec can't decode byte 0xff in position 3: invalid start byte".
 std::optional<std::string> utf8_error(std::string_view data);
+
+// Where the first fault of `data` stands (its byte offset) and the decoder's error text;
+// nothing when `data` is valid UTF-8.
+struct Utf8Fault {
+  std::size_t position;
+  std::string message;
+};
+std::optional<Utf8Fault> utf8_fault(std::string_view data);
 
 }  // namespace verbix
