@@ -8,6 +8,7 @@
 #include "data/dialogue_txt.h"
 #include "data/text_form.h"
 #include "project/project_reader.h"
+#include "utils/error_watch.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/os_error.h"
@@ -52,7 +53,7 @@ void apply_swaps(const Value& p_game, Value& p_file, Window* p_app) {
 }
 
 // One table merged: exactly the game's keys in the game's order, the translation's
-// non-empty values kept.
+// non-empty values kept. A key that is empty in both is kept, and is no addition.
 Map merge_table(const Map& a, const Map& b, TableChanges& changes) {
   Map c;
   c.reserve(b.size());
@@ -60,6 +61,12 @@ Map merge_table(const Map& a, const Map& b, TableChanges& changes) {
     const Value* mine = a.find(key);
     if (mine && truth(*mine)) {
       c.set(key, *mine);
+      continue;
+    }
+    // A speaker the game shows without a name has nothing to translate: its empty
+    // translation is complete, not an addition.
+    if (mine && !truth(game_value) && !truth(*mine)) {
+      c.set(key, game_value);
       continue;
     }
     if (mine)
@@ -107,6 +114,13 @@ std::string without_extension(const std::string& p_key) {
 
 }  // namespace
 
+std::string update_output_path(const std::string& p_target, const std::string& p_format) {
+  const std::string ext = path_extension(p_target);
+  const std::string fmt = ascii_lower(p_format);
+  return ascii_lower(ext.empty() ? ext : ext.substr(1)) == fmt ? p_target
+                                                               : with_extension(p_target, fmt);
+}
+
 UpdateTools update_tools() {
   return {[](const std::string& p_file, std::string_view p_bytes) {
             return save_image(p_file, p_bytes);
@@ -136,6 +150,7 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   Value& file_data = read.data;
   const Value& file_meta = read.meta;
 
+  progress(p_app, "Comparing with the game's data");
   apply_swaps(p_game, file_data, p_app);
 
   std::array<TableChanges, FIELDS.size()> changes;
@@ -210,8 +225,6 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
                                         Window* p_app, const UpdateTools& p_tools) {
   banner(" UPDATING TRANSLATION FILE ", p_app);
   const std::string& dlg_pth = p_request.target;
-  const std::string ext = path_extension(dlg_pth);
-  const std::string dlg_ext = ascii_lower(ext.empty() ? ext : ext.substr(1));
   const std::string dlg_fmt = ascii_lower(p_request.format);
   const std::string dlg_dir = path_dirname(dlg_pth);
   const std::string img_dir = path_join(dlg_dir, "img");
@@ -228,7 +241,12 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
     return std::nullopt;
   }
 
-  std::optional<Merged> merged = merge_and_report(p_game, dlg_pth, p_app);
+  ErrorWatch watch(p_app);
+  std::optional<Merged> merged = merge_and_report(p_game, dlg_pth, watch.window());
+  if (!merged && watch.reported()) {
+    info("Update failed, check logs for information.", p_app);  // the reader's box said why
+    return std::nullopt;
+  }
   if (!merged)
     return error("Update failed, check logs for information.", std::optional<Value>(), p_app);
   Value* dlg_dat = &merged->data;
@@ -243,7 +261,8 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
 
   // The new file is written first (through a temporary file and a rename); the old-form file
   // is deleted only once that has succeeded, so a failed write never loses the translation.
-  const std::string new_pth = dlg_fmt != dlg_ext ? with_extension(dlg_pth, dlg_fmt) : dlg_pth;
+  const std::string new_pth = update_output_path(dlg_pth, dlg_fmt);
+  progress(p_app, "Writing " + path_basename(new_pth));
   bool written = false;
   if (dlg_fmt == "txt") {
     if (merged->text.empty()) merged->text = dat_2_txt(*dlg_dat, p_app);
@@ -260,7 +279,10 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   // The images already in the project: only their paths are needed, not their bytes.
   const Map& game_images = table_of(p_game, "img_data");
   std::unordered_set<std::string> keep;
-  for (const PngFile& png : png_files(img_dir, p_app)) {
+  const std::vector<PngFile> pngs = png_files(img_dir, p_app);
+  size_t done = 0;
+  for (const PngFile& png : pngs) {
+    progress(p_app, "Checking images", ++done, pngs.size());
     if (opt_backups) copy_file(png.path, normpath(path_join(bkp_dir, png.key)));
     const std::string key = without_extension(png.key);
     if (opt_replace == kReplaceAll ||
@@ -273,8 +295,12 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   }
 
   if (opt_replace != kChangeNothing) {
+    const size_t to_write =
+        opt_replace == kReplaceAll ? game_images.size() : game_images.size() - keep.size();
+    done = 0;
     for (const auto& [key, bytes] : game_images) {
       if (opt_replace != kReplaceAll && keep.contains(key)) continue;
+      progress(p_app, "Writing images", ++done, to_write);
       const std::optional<std::string> png_path = image_path_in(dlg_dir, key);
       if (!png_path) {
         info("Refused image outside the project folder: " + key, p_app);
