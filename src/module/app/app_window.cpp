@@ -16,6 +16,7 @@
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
+#include "utils/root_folder.h"
 
 namespace verbix::py {
 namespace {
@@ -101,7 +102,7 @@ void App::make_tool_folder() {
   // Files of an earlier layout of the tool.
   delete_file(path_join(base, "verbix.png"));
   delete_file(path_join(base, "verbix.cfg"));
-  root_dir = path_dirname(utils.file_dir());
+  root_dir = root_folder(utils.host, utils.is_script(), utils.file_dir(), full_path(""));
   ico_file = path_join(tool_dir, "tool.ico");
   cfg_file = path_join(tool_dir, "tool.cfg");
   utils.log_dir_and_file(path_join(tool_dir, "logs"), "log.txt");
@@ -195,6 +196,7 @@ void App::build_log_panel() {
   log_open.attr("pack")("side"_a = "right", "padx"_a = 10, "pady"_a = 10);
   log_text = tk::make("CTkTextbox", log_frame, {{"font", log_font}, {"state", tk::disabled()}});
   log_text.attr("pack")("padx"_a = 10, "pady"_a = 5, "fill"_a = "both", "expand"_a = true);
+  build_progress();
 }
 
 namespace {
@@ -277,6 +279,9 @@ void App::build_update_tab() {
   update_images_lbl = t.label("Images", {.row = 1, .column = 0, .padx = 10, .pady = PAD_Y});
   update_images_opt = t.combo(values_of(OPT_CHANGE), 170,
                               {.row = 1, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
+  // 170 cuts "Replace Missing" in the window's font: as wide as its longest value needs.
+  update_images_opt.attr("configure")(
+      "width"_a = tk::combo_width(update_images_opt, gui_font, values_of(OPT_CHANGE), 170));
   tk::set_combo(update_images_opt, cfg_data.update_images);
   update_format_lbl = t.label("Format", {.row = 2, .column = 0, .padx = 10, .pady = PAD_Y});
   update_format_opt = t.combo(values_of(OPT_FORMAT), 96,
@@ -356,6 +361,12 @@ void App::end_process(int p_code) {
 }
 
 void App::on_close() {
+  // A close during a command waits for its end (input_enable), so the command finishes with
+  // its window and the settings it changed are saved.
+  if (!blocked_.empty()) {
+    close_pending_ = true;
+    return;
+  }
   cfg_data.create_format = tk::text(create_format_opt);
   cfg_data.create_images = tk::text(create_images_opt);
   cfg_data.update_target = tk::text(update_target_pth);

@@ -7,26 +7,6 @@
 namespace verbix::py {
 namespace {
 
-// Input stays blocked while the workflow runs and is given back, and the log flushed, on
-// every way out: a normal end, an error stop, a cancel or an exception.
-class InputBlock {
- public:
-  explicit InputBlock(App& p_app) : app_(p_app) { app_.input_disable(); }
-  ~InputBlock() {
-    try {
-      app_.input_enable();
-      app_.save_log();
-    } catch (nb::python_error& e) {
-      e.discard_as_unraisable("input_enable");
-    }
-  }
-  InputBlock(const InputBlock&) = delete;
-  InputBlock& operator=(const InputBlock&) = delete;
-
- private:
-  App& app_;
-};
-
 bool ends_with_csv(const std::string& p_path) {
   if (p_path.size() < 3) return false;
   std::string tail = p_path.substr(p_path.size() - 3);
@@ -58,12 +38,22 @@ void App::check() {
 void App::update() {
   clear_log();
   InputBlock block(*this);
-  update_translation(data,
-                     {.target = get_update_file(),
-                      .format = tk::text(update_format_opt),
-                      .images = tk::text(update_images_opt),
-                      .backup = update_backup_tog.attr("get")().equal(nb::int_(1))},
-                     this);
+  const UpdateRequest request{.target = get_update_file(),
+                              .format = tk::text(update_format_opt),
+                              .images = tk::text(update_images_opt),
+                              .backup = update_backup_tog.attr("get")().equal(nb::int_(1))};
+  if (update_translation(data, request, this)) follow_new_form(request);
+}
+
+// After an update in the other form the old file is gone: the Update tab's Target, and the
+// Build tab's when it named the same file, show the new one, so the next Check finds it.
+void App::follow_new_form(const UpdateRequest& p_request) {
+  const std::string written = update_output_path(p_request.target, p_request.format);
+  if (written == p_request.target || !is_regular_file(written) || !is_open()) return;
+  set_lbl(update_target_pth, written);
+  const std::string build_text = tk::text(build_target_pth);
+  if (!build_text.empty() && full_path(build_text) == p_request.target)
+    set_lbl(build_target_pth, written);
 }
 
 }  // namespace verbix::py
