@@ -124,7 +124,7 @@ def test_refusals_leave_the_output_folder_untouched(app, dialogs, tmp_path, proj
     assert list(output.iterdir()) == []
 
 
-def test_a_second_click_during_a_build_is_dropped(app, dialogs, project, output):
+def test_a_second_click_during_a_build_is_dropped(app, dialogs, project, output, monkeypatch):
     from test_update_tab import click
 
     app.tabview.set("Build")  # clicks reach only a shown button
@@ -140,7 +140,7 @@ def test_a_second_click_during_a_build_is_dropped(app, dialogs, project, output)
             click(app.build_button)
         real_set(value)
 
-    app.progress_bar.set = set_and_click
+    monkeypatch.setattr(app.progress_bar, "set", set_and_click)
     app.build_button.invoke()
     app.root.update()
     assert clicked == ["disabled"]

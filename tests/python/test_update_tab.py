@@ -134,21 +134,21 @@ def test_the_targets_follow_a_change_of_form(app, project, dialogs):  # noqa: F8
 
 
 def test_the_progress_bar_moves_while_update_writes_many_images(open_app, tmp_path, project,  # noqa: F811
-                                                                dialogs):
+                                                                dialogs, monkeypatch):
     from window_harness import write_dat
 
     game = gen.make_record("tiny", version=2)
     png = next(iter(game["img_data"].values()))
     game["img_data"] = {f"img/many/{n:03}": png for n in range(300)}
     app = open_app(write_dat(tmp_path / "many" / "lang.dat", game))
-    shown, painted = [], []
-    real_set, real_update = app.progress_bar.set, app.root.update
+    shown = []
+    real_set = app.progress_bar.set
 
     def record(value):
         shown.append((value, app.progress_lbl.cget("text")))
         real_set(value)
 
-    app.progress_bar.set = record
+    monkeypatch.setattr(app.progress_bar, "set", record)
     app.set_lbl(app.update_target_pth, str(project))
     app.update_images_opt.set("Replace All")
     app.update_format_opt.set("TXT")
