@@ -63,6 +63,8 @@ class App : public Window {
   // Shows the step and its count under the log panel, and repaints the window while input
   // is blocked (a long command keeps the event loop from doing it).
   void progress(std::string_view p_step, std::size_t p_done, std::size_t p_total) override;
+  // An idle window shows no step: the label emptied, the bar at 0.
+  void reset_progress();
   // Replaces the text of a read-only entry, which stays read-only.
   void set_lbl(nb::handle p_label, std::string_view p_text);
   // The chosen existing file (absolute, normalised) or the empty text.

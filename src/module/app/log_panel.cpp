@@ -114,15 +114,19 @@ void App::build_progress() {
   progress_bar.attr("set")(0);
 }
 
-InputBlock::InputBlock(App& p_app) : app_(p_app) {
-  app_.input_disable();
-  if (!app_.is_open() || !app_.progress_bar.is_valid()) return;
-  app_.progress_lbl.attr("configure")("text"_a = str_of(""));
-  app_.progress_bar.attr("set")(0);
+void App::reset_progress() {
+  progress_step_.clear();
+  progress_shown_ = 0;
+  if (!is_open() || !progress_bar.is_valid()) return;
+  progress_lbl.attr("configure")("text"_a = str_of(""));
+  progress_bar.attr("set")(0);
 }
+
+InputBlock::InputBlock(App& p_app) : app_(p_app) { app_.input_disable(); }
 
 InputBlock::~InputBlock() {
   try {
+    app_.reset_progress();
     app_.input_enable();
     app_.save_log();
   } catch (nb::python_error& e) {
