@@ -109,7 +109,7 @@ TEST(Dat2Csv, WritesTheLayoutOfAnEnglishRecord) {
       {"quit", "Quit, now?", ""},
       {},
       {"Menus", "Translation"},
-      {"new_game", ""},
+      {"new_game", "New Game"},  // no English column: the Translation cell carries it
       {},
       {"Speakers", "English", "Translation"},
       {"mute", "", ""},
@@ -205,7 +205,8 @@ TEST(Csv2Dat, WrittenRecordComesBack) {
   for (const char* key : {"ver_hash", "lng_name", "lng_info", "fnt_face", "fnt_size", "sys_lbls",
                           "actr_lut", "item_lut"})
     EXPECT_EQ(r.data[key], eng[key]) << key;
-  EXPECT_EQ(r.data["sys_menu"], Value(Map{{"new_game", "new_game"}}));
+  // Menus have no English column: their Translation cells carry the English text.
+  EXPECT_EQ(r.data["sys_menu"], eng["sys_menu"]);
   Value text = eng["text_lut"];
   text.as_map().set("o2", lines({"*MISSING*"}));
   EXPECT_EQ(r.data["text_lut"], text);
@@ -221,7 +222,7 @@ TEST(Csv2Dat, MetaNamesTheRowOfEveryKeyAndBlock) {
   const Map& meta = r.meta.as_map();
   EXPECT_EQ(meta.begin()->key(), "format");
   EXPECT_EQ(meta.at("format"), Value("CSV"));
-  EXPECT_EQ(meta.at("new_game"), Value(List{pair(15, "new_game")}));
+  EXPECT_EQ(meta.at("new_game"), Value(List{pair(15, "New Game")}));
   // An item's own row, then its description block; a block's first row and its lines.
   EXPECT_EQ(meta.at("key"), Value(List{pair(24, "Brass Key"), pair(27, "Old.\nShiny.")}));
   EXPECT_EQ(meta.at("c1"), Value(List{pair(33, "Hello.\nBye.")}));

@@ -245,6 +245,20 @@ TEST_F(CsvFiles, MissingIsNoneUnterminatedQuoteIsAnErrorAfterTheLoadedLine) {
             "ERROR (unexpected end of data): CSV load error " + full_path(tmp / "open.csv"));
 }
 
+// What "CSV (Comma delimited)" saves on a Western Windows: Windows-1252, ";" in some locales.
+TEST_F(CsvFiles, NotUtf8NamesTheRowAndTheFix) {
+  write_bytes(tmp / "dialogue.csv",
+              "Language;Font File;Font Size\r\n\"a\r\nb\";x\r\nCaf\xE9;y\r\n");
+  std::string problem;
+  EXPECT_EQ(csv_load(tmp / "dialogue.csv", problem), std::nullopt);
+  EXPECT_EQ(problem, "dialogue.csv is not UTF-8 text (row 3): save it as CSV UTF-8 and try again.");
+  write_bytes(tmp / "dialogue.csv", "Language;Font File;Font Size\r\nx;y;1\r\n");
+  problem.clear();
+  EXPECT_EQ(csv_load(tmp / "dialogue.csv", problem),
+            (CsvTable{{"Language", "Font File", "Font Size"}, {"x", "y", "1"}}));
+  EXPECT_EQ(problem, "");
+}
+
 TEST_F(CsvFiles, InvalidUtf8IsAnErrorAfterTheLoadedLine) {
   write_bytes(tmp / "bad.csv", "a,\xC3(\r\n");
   EXPECT_EQ(csv_load(tmp / "bad.csv"), std::nullopt);

@@ -160,7 +160,6 @@ TEST_F(UpdateProject, CheckReportsEveryChangeAtItsLineAndChangesNothing) {
   const Lines expected_report = {
       "log: Label added at line (" + at(new_txt, "new_lbl : New label") + "): New label",
       "log: Label removed at line (" + at(old_txt, "gone_lbl : ES Old label") + "): ES Old label",
-      "log: Actor added at line (" + at(new_txt, "#mute : ") + "): ",
       "log: Actor added at line (" + at(new_txt, "#eve : Eve") + "): Eve",
       // An item and its description share their id, so both places are reported under each.
       "log: Item removed at line (" + at(old_txt, "#map_001 : ES Map") + "): ES Map",
@@ -177,9 +176,9 @@ TEST_F(UpdateProject, CheckReportsEveryChangeAtItsLineAndChangesNothing) {
                    "log: Content ID update: yrrRQ30Q -> w7ZvbBvC"}));
   EXPECT_EQ(calls[5], "log: Version updated from (Ep v1 : aaaa) to (Ep v2 : bbbb)");
   EXPECT_EQ(Lines(calls.end() - 2, calls.end()), (Lines{"log: \nChecks and comparisons complete.",
-                                                        "log: Additions: 4 / Removals: 3\n"}));
-  // The mute speaker, empty in the translation, was restored; the restoring line is log-only.
-  EXPECT_NE(std::find(utils._output.begin(), utils._output.end(),
+                                                        "log: Additions: 3 / Removals: 3\n"}));
+  // The mute speaker has no name in the game either: its empty translation is no addition.
+  EXPECT_EQ(std::find(utils._output.begin(), utils._output.end(),
                       "Missing lines at (mute). Possible formatting issue. Restoring back to: "),
             utils._output.end());
   EXPECT_EQ(*txt_load(target()), old_txt);
@@ -211,7 +210,6 @@ TEST_F(UpdateProject, ACsvTranslationIsReportedByRow) {
             (Lines{
                 "log: Label added at row (" + at(new_rows, "new_lbl") + "): New label",
                 "log: Label removed at row (" + at(old_rows, "gone_lbl") + "): ES Old label",
-                "log: Actor added at row (" + at(new_rows, "mute") + "): ",
                 "log: Actor added at row (" + at(new_rows, "eve") + "): Eve",
                 "log: Item removed at row (" + at(old_rows, "map_001") + "): ES Map",
                 "log: Item removed at row (" + at(old_rows, "map_001", 2) + "): ES A map.",
@@ -219,7 +217,7 @@ TEST_F(UpdateProject, ACsvTranslationIsReportedByRow) {
                 "log: Lines removed at row (" + at(old_rows, "map_001") + "): ES Map",
                 "log: Lines removed at row (" + at(old_rows, "map_001", 2) + "): ES A map.",
             }));
-  EXPECT_EQ(window.calls.back(), "log: Additions: 4 / Removals: 3\n");
+  EXPECT_EQ(window.calls.back(), "log: Additions: 3 / Removals: 3\n");
 }
 
 TEST_F(UpdateProject, RenamesApplyOnlyWhereTheGameMadeThem) {
@@ -230,6 +228,36 @@ TEST_F(UpdateProject, RenamesApplyOnlyWhereTheGameMadeThem) {
   EXPECT_FALSE((*merged)["text_lut"].as_map().contains("w7ZvbBvC"));
   for (const std::string& call : window.calls)
     EXPECT_EQ(call.find("Content ID update"), std::string::npos);
+}
+
+TEST_F(UpdateProject, AnUntouchedProjectHasNoAdditions) {
+  for (const bool csv : {false, true}) {
+    const std::string path = path_join(dir, csv ? "fresh.csv" : "fresh.txt");
+    ASSERT_EQ(csv ? csv_save(path, dat_2_csv(game(2))) : txt_save(path, dat_2_txt(game(2))), 0);
+    window.calls.clear();
+    ASSERT_TRUE(check_translation(game(2), path, &window));
+    EXPECT_EQ(window.calls.back(), "log: Additions: 0 / Removals: 0\n") << path;
+  }
+}
+
+// A spreadsheet saved in the system's code page: one box that names the fix, not a second
+// one for the same failure.
+TEST_F(UpdateProject, ANonUtf8SpreadsheetGivesOneErrorBox) {
+  const std::string csv_path = path_join(dir, "dialogue.csv");
+  write_bytes(csv_path,
+              "Version;;;\r\nEp v1 : aaaa;;;\r\nLabels;English;Translation\r\n"
+              "ok;OK;D\xE9j\xE0\r\n");
+  ASSERT_FALSE(
+      update_translation(game(2), {csv_path, "CSV", "Change Nothing", false}, &window, tools));
+  const Lines boxes = [&] {
+    Lines out;
+    for (const std::string& call : window.calls)
+      if (call.starts_with("error box")) out.push_back(call);
+    return out;
+  }();
+  EXPECT_EQ(boxes, Lines{"error box [Error]: dialogue.csv is not UTF-8 text (row 4): save it as "
+                         "CSV UTF-8 and try again."});
+  EXPECT_EQ(window.calls.back(), "log: Update failed, check logs for information.");
 }
 
 TEST_F(UpdateProject, UnreadableOrFormlessTranslationGivesNothing) {

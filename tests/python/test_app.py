@@ -57,6 +57,16 @@ def test_first_start_makes_the_tool_folder_and_shows_the_defaults(place, game, o
     assert "Successfully loaded language data." in log.read_text(encoding="utf-8").splitlines()
 
 
+def test_under_a_python_interpreter_projects_go_where_the_command_started(
+        place, game, open_app, monkeypatch, tmp_path):
+    # The console script's host is the venv's python: its bin folder is no place for projects.
+    monkeypatch.setattr(verbix.utils, "executable", str(place.root / "bin" / "python3.12"))
+    started = tmp_path / "work"
+    started.mkdir()
+    monkeypatch.chdir(started)
+    assert open_app(game[0]).root_dir == str(started)
+
+
 @pytest.mark.parametrize("xdg", [True, False], ids=["XDG_CONFIG_HOME", "home"])
 def test_without_appdata_the_tool_folder_goes_to_the_configuration_folder(
         place, game, open_app, monkeypatch, tmp_path, xdg):

@@ -120,13 +120,40 @@ def test_refusals_leave_the_output_folder_untouched(app, dialogs, tmp_path, proj
     else:
         monkeypatch.chdir(tmp_path)
         target = ""
-        expected = f"Unable to load data from: {tmp_path}"
+        expected = "Target translation file missing: "  # not the working folder
     build(app, target, out)
     assert errors(dialogs) == [expected]
     assert panel(app).endswith(f"ERROR: {expected}\n")
-    if case == "empty target":
-        assert "Target folder missing dialogue file.\n" in panel(app)
     assert list(output.iterdir()) == []
+
+
+def test_a_second_click_during_a_build_is_dropped(app, dialogs, project, output, monkeypatch):
+    from test_update_tab import click
+
+    app.tabview.set("Build")  # clicks reach only a shown button
+    app.root.update()
+    app.set_lbl(app.build_target_pth, str(project))
+    app.set_lbl(app.build_output_pth, str(output))
+    clicked = []
+    real_set = app.progress_bar.set
+
+    def set_and_click(value):  # the user clicks again while the build runs
+        if not clicked:
+            clicked.append(str(app.build_button.cget("state")))
+            click(app.build_button)
+        real_set(value)
+
+    monkeypatch.setattr(app.progress_bar, "set", set_and_click)
+    app.build_button.invoke()
+    app.root.update()
+    assert clicked == ["disabled"]
+    assert panel(app).count("Successfully built to: ") == 1
+    assert dialogs.of("askyesno") == []  # no second build asking to overwrite the first
+    assert str(app.build_button.cget("state")) == "normal"
+    dialogs.yes_no.append(False)
+    click(app.build_button)  # the same click once the build is over starts another
+    app.root.update()
+    assert len(dialogs.of("askyesno")) == 1 and panel(app).endswith("Canceling build...\n")
 
 
 def test_choosing_the_target_and_the_output(app, dialogs, place, project, output):

@@ -64,7 +64,8 @@ def test_round_trip_gives_back_the_record(utils, tmp_path, rec):
                 "actr_lut", "item_lut"):
         assert dat[key] == rec[key], key
     assert any(not name for name in rec["actr_lut"].values())  # nameless speakers kept
-    assert dat["sys_menu"] == {k: k for k in rec["sys_menu"]}
+    # Untranslated menu entries are written with their English text, not read back as keys.
+    assert dat["sys_menu"] == {k: v if v.strip() else k for k, v in rec["sys_menu"].items()}
     assert dat["text_lut"] == {k: v for k, v in rec["text_lut"].items() if v}
     assert list(dat["sections"]) == list(rec["sections"])
     assert dat["sections"] == rec["sections"]  # narrator blocks: the empty speaker id
@@ -83,9 +84,9 @@ def test_meta_names_each_row(utils, tmp_path, rec):
         for key, value in rec[table].items():
             num, text = meta[key][0]
             assert text == value and row(num)[0] == key and row(num)[cell] == value
-    for key in rec["sys_menu"]:
+    for key, value in rec["sys_menu"].items():
         ((num, text),) = meta[key]
-        assert text == key and row(num) == [key, ""]
+        assert text == (value if value.strip() else key) and row(num) == [key, value]
     for iid, name in rec["item_lut"].items():
         desc = rec["text_lut"][iid]
         assert len(meta[iid]) == (2 if desc else 1)
@@ -207,3 +208,30 @@ def test_csv_blocks_in_order():
 def test_predicates_take_lists_and_tuples():
     assert verbix.is_section_header(("IDSource", "EnglishTranslation"))
     assert not verbix.new_block("ITEMS", None, ["items", "Bag of items", ""])
+
+
+# Spreadsheets
+
+
+@pytest.mark.parametrize("dialect", [dict(delimiter=";"), dict(dialect="excel-tab")],
+                         ids=["semicolon", "tab"])
+def test_other_separators_read_to_the_same_record(utils, tmp_path, rec, dialect):
+    rows = verbix.dat_2_csv(gen.translate_record(rec), rec)
+    comma = verbix.csv_2_dat(save_and_load(utils, tmp_path, rows)[1])
+    path = tmp_path / "other.csv"
+    with open(path, "w", newline="", encoding="utf-8-sig") as f:
+        csv.writer(f, **dialect).writerows(rows)
+    assert utils.csv_load(str(path)) == rows
+    assert verbix.csv_2_dat(utils.csv_load(str(path))) == comma
+
+
+def test_a_windows_1252_file_gives_one_message_naming_the_fix(utils, tmp_path, recorder):
+    rows = [["Version"], ["1.0"], [], ["Language", "Font File", "Font Size"], ["x", "y", "1"],
+            [], ["Labels", "English", "Translation"], ["ok", "OK", "D\u00e9j\u00e0 vu"]]
+    path = tmp_path / "dialogue.csv"
+    with open(path, "w", newline="", encoding="cp1252") as f:
+        csv.writer(f).writerows(rows)
+    assert verbix.dlg_data(str(path), recorder) == ({}, {})
+    boxes = [c for c in recorder.calls if c[0] == "popup_error"]
+    assert boxes == [("popup_error", "dialogue.csv is not UTF-8 text (row 8): save it as CSV "
+                      "UTF-8 and try again.", "Error")]

@@ -70,8 +70,9 @@ def test_check_reports_the_releases_changes_where_they_stand(tmp_path, utils, re
     word = "line" if form == "TXT" else "row"
     expected, adds, rems = [], 0, 0
     for table, (added, removed) in gen.release_changes(old, new).items():
-        # Keys left empty in the translation are filled from the game: additions too.
-        added |= {k for k, v in translation[table].items() if not v and k in new[table]}
+        # Keys left empty in the translation are filled from the game: additions too,
+        # unless the game leaves them empty as well (a speaker shown without a name).
+        added |= {k for k, v in translation[table].items() if not v and new[table].get(k)}
         adds, rems = adds + len(added), rems + len(removed)
         for kind, keys, meta in (("added", added, new_meta), ("removed", removed, old_meta)):
             expected += [(LABELS[table], kind, word, str(pos), text)

@@ -131,3 +131,62 @@ def test_an_error_stop_gives_input_back(app, dialogs, tmp_path):  # noqa: F811
     app.update_button.invoke()
     assert dialogs.of("showerror")[-1]["message"] == "Failed to update unknown file type: docx"
     assert states(app) == normal
+
+
+def test_the_targets_follow_a_change_of_form(app, project, dialogs):  # noqa: F811
+    app.set_lbl(app.update_target_pth, str(project))
+    app.set_lbl(app.build_target_pth, str(project))
+    app.update_format_opt.set("CSV")
+    app.update_images_opt.set("Change Nothing")
+    dialogs.yes_no.append(True)
+    app.update_button.invoke()
+    new = project.with_suffix(".csv")
+    assert new.is_file() and not project.exists()
+    assert app.update_target_pth.get() == str(new) == app.build_target_pth.get()
+    app.update_check_btn.invoke()  # the next Check reads the new file
+    assert "Couldn't load" not in panel(app) and "Additions: " in panel(app)
+    assert dialogs.of("showerror") == []
+
+
+def test_the_progress_bar_moves_while_update_writes_many_images(open_app, tmp_path, project,  # noqa: F811
+                                                                dialogs, monkeypatch):
+    from window_harness import write_dat
+
+    game = gen.make_record("tiny", version=2)
+    png = next(iter(game["img_data"].values()))
+    game["img_data"] = {f"img/many/{n:03}": png for n in range(300)}
+    app = open_app(write_dat(tmp_path / "many" / "lang.dat", game))
+    shown = []
+    real_set = app.progress_bar.set
+
+    def record(value):
+        shown.append((value, app.progress_lbl.cget("text")))
+        real_set(value)
+
+    monkeypatch.setattr(app.progress_bar, "set", record)
+    app.set_lbl(app.update_target_pth, str(project))
+    app.update_images_opt.set("Replace All")
+    app.update_format_opt.set("TXT")
+    dialogs.yes_no.append(True)
+    app.update_button.invoke()
+    assert "Successfully updated" in panel(app)
+    writing = [(v, t) for v, t in shown if t.startswith("Writing images ")]
+    assert len(writing) >= 50 and writing[-1] == (1.0, "Writing images 300/300")
+    values = [v for v, _ in writing]
+    assert values == sorted(values) and values[0] < 0.05
+    assert "Writing images 150/300" in {t for _, t in writing}
+    assert len(list((project.parent / "img" / "many").iterdir())) == 300
+
+
+def test_the_images_combo_shows_its_longest_value_whole(app):  # noqa: F811
+    import tkinter.font
+
+    import time
+
+    app.tabview.set("Update")  # sizes are known once the tab is shown
+    for _ in range(3):
+        time.sleep(0.06)
+        app.root.update()
+    entry = app.update_images_opt._entry
+    font = tkinter.font.Font(font=entry.cget("font"))
+    assert 1 < font.measure("Replace Missing") <= entry.winfo_width()

@@ -7,6 +7,7 @@
 #include "project/project_reader.h"
 #include "text/text_form.h"
 #include "utils/data_paths.h"
+#include "utils/error_watch.h"
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
@@ -46,12 +47,19 @@ bool build_translation(const Value& p_game, const BuildRequest& p_request, Windo
                        const BuildTools& p_tools) {
   const std::string& src = p_request.target;
   const std::string& dst = p_request.output;
-  if (!path_exists(src)) return error("Target translation file missing: " + src, false, p_app);
+  // An empty target names no file: it is missing, not the working folder.
+  if (src.empty() || !path_exists(src))
+    return error("Target translation file missing: " + src, false, p_app);
   if (!path_exists(dst)) return error("Output folder doesn't exist: " + dst, false, p_app);
   if (!is_directory(dst)) return error("Output path is not a folder: " + dst, false, p_app);
 
-  DialogueRead project = dlg_2_dat(src, p_app);
-  if (project.failed()) return error("Unable to load data from: " + src, false, p_app);
+  ErrorWatch watch(p_app);
+  DialogueRead project = dlg_2_dat(src, watch.window());
+  if (project.failed()) {
+    if (!watch.reported()) return error("Unable to load data from: " + src, false, p_app);
+    info("Unable to load data from: " + src, p_app);  // the reader's box said why
+    return false;
+  }
 
   const Value* name = project.data.find("lng_name");
   const std::string language = name ? text_form(*name) : "";
@@ -69,9 +77,11 @@ bool build_translation(const Value& p_game, const BuildRequest& p_request, Windo
     return false;
   }
   remove_leftover_temps(dst, false);  // a build cut short leaves its temporary file
+  progress(p_app, "Comparing with the game's data");
   if (!data_compare(project.data, p_game, p_app))
     return error("Failed to build: " + src + "\n\nTry updating dialogue file.", false, p_app);
   exclude_unknown_images(project.data, p_game, p_app);
+  progress(p_app, "Writing " + path_basename(out));
   if (!compile(out, project.data, project.meta, p_app))
     return error("Failed to build: " + src, false, p_app);
 

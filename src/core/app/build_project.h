@@ -14,7 +14,7 @@ namespace verbix {
 
 // What the Build tab hands over: absolute, normalised paths.
 struct BuildRequest {
-  std::string target;  // the project's dialogue file
+  std::string target;  // the project's dialogue file; empty when none was chosen
   std::string output;  // the folder the language file goes to
 };
 

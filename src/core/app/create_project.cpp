@@ -17,7 +17,9 @@ namespace {
 bool save_images(const Value& p_data, const std::string& path, Window* p_app) {
   const Value* images = p_data.find("img_data");
   if (!images || !images->is_map()) return true;
+  size_t done = 0;
   for (const auto& [key, bytes] : images->as_map()) {
+    progress(p_app, "Writing images", ++done, images->as_map().size());
     const std::optional<std::string> png_path = image_path_in(path, key);
     if (!png_path) {
       info(image_refusal(key), p_app);
@@ -63,6 +65,7 @@ bool create_project(const Value& p_data, const CreateRequest& p_request, Window*
   if (!ensure_dir(path_join(path, "font")))
     return error("Failed to create folders in: " + path, false, p_app);
 
+  progress(p_app, p_request.layout == "TXT" ? "Writing dialogue.txt" : "Writing dialogue.csv");
   if (p_request.layout == "TXT") {
     const std::string text = p_tools.to_txt(p_data, p_app);
     const int result = txt_save(path_join(path, "dialogue.txt"), text);

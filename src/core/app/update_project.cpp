@@ -12,6 +12,7 @@
 #include "project/project_reader.h"
 #include "text/py_text.h"
 #include "text/text_form.h"
+#include "utils/error_watch.h"
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
 #include "utils/links.h"
@@ -69,7 +70,7 @@ void apply_swaps(const Value& p_game, Value& p_file, Window* p_app) {
 }
 
 // One table merged: exactly the game's keys in the game's order, the translation's
-// non-empty values kept.
+// non-empty values kept. A key that is empty in both is kept, and is no addition.
 Map merge_table(const Map& a, const Map& b, TableChanges& changes) {
   Map c;
   c.reserve(b.size());
@@ -77,6 +78,12 @@ Map merge_table(const Map& a, const Map& b, TableChanges& changes) {
     const Value* mine = a.find(key);
     if (mine && truth(*mine)) {
       c.set(key, *mine);
+      continue;
+    }
+    // A speaker the game shows without a name has nothing to translate: its empty
+    // translation is complete, not an addition.
+    if (mine && !truth(game_value) && !truth(*mine)) {
+      c.set(key, game_value);
       continue;
     }
     if (mine)
@@ -149,6 +156,13 @@ std::string without_extension(const std::string& p_key) {
 
 }  // namespace
 
+std::string update_output_path(const std::string& p_target, const std::string& p_format) {
+  const std::string ext = path_extension(p_target);
+  const std::string fmt = ascii_lower(p_format);
+  return ascii_lower(ext.empty() ? ext : ext.substr(1)) == fmt ? p_target
+                                                               : with_extension(p_target, fmt);
+}
+
 UpdateTools update_tools() {
   return {[](const std::string& p_file, std::string_view p_bytes) {
             return save_image(p_file, p_bytes);
@@ -178,6 +192,7 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   Value& file_data = read.data;
   const Value& file_meta = read.meta;
 
+  progress(p_app, "Comparing with the game's data");
   apply_swaps(p_game, file_data, p_app);
 
   std::array<TableChanges, FIELDS.size()> changes;
@@ -205,6 +220,7 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   // items would sort by their translated names and the rows reported would not be the file's.
   const Value* format = file_meta.find("format");
   const std::string form = format && format->is_text() ? format->as_text() : std::string();
+  progress(p_app, "Finding the changes");
   std::string word;
   Value curr_meta;
   Merged merged;
@@ -252,8 +268,6 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
                                         Window* p_app, const UpdateTools& p_tools) {
   banner(" UPDATING TRANSLATION FILE ", p_app);
   const std::string& dlg_pth = p_request.target;
-  const std::string ext = path_extension(dlg_pth);
-  const std::string dlg_ext = ascii_lower(ext.empty() ? ext : ext.substr(1));
   const std::string dlg_fmt = ascii_lower(p_request.format);
   const std::string dlg_dir = path_dirname(dlg_pth);
   const std::string img_dir = path_join(dlg_dir, "img");
@@ -273,7 +287,7 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   // What an interrupted earlier run left behind: its temporary files, and after a format
   // change cut short, both forms of the file, of which the newer is the one to go on from.
   remove_leftover_temps(dlg_dir, true);
-  const std::string new_pth = dlg_fmt != dlg_ext ? with_extension(dlg_pth, dlg_fmt) : dlg_pth;
+  const std::string new_pth = update_output_path(dlg_pth, dlg_fmt);
   const bool both = new_pth != dlg_pth && is_regular_file(new_pth);
   const std::string source = both && is_newer(new_pth, dlg_pth) ? new_pth : dlg_pth;
   if (both)
@@ -281,7 +295,12 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
              " (an interrupted format change); updating the newer: " + source,
          p_app);
 
-  std::optional<Merged> merged = merge_and_report(p_game, source, p_app);
+  ErrorWatch watch(p_app);
+  std::optional<Merged> merged = merge_and_report(p_game, source, watch.window());
+  if (!merged && watch.reported()) {
+    info("Update failed, check logs for information.", p_app);  // the reader's box said why
+    return std::nullopt;
+  }
   if (!merged)
     return error("Update failed, check logs for information.", std::optional<Value>(), p_app);
   Value* dlg_dat = &merged->data;
@@ -330,6 +349,7 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
 
   // The new file is written first (through a temporary file and a rename); the old-form file
   // is deleted only once that has succeeded, so a failed write never loses the translation.
+  progress(p_app, "Writing " + path_basename(new_pth));
   bool written = false;
   if (dlg_fmt == "txt") {
     if (merged->text.empty()) merged->text = dat_2_txt(*dlg_dat, p_app);
@@ -345,7 +365,9 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
 
   const Map& game_images = table_of(p_game, "img_data");
   std::unordered_set<std::string> keep;
+  size_t done = 0;
   for (const PngFile& png : pngs) {
+    progress(p_app, "Checking images", ++done, pngs.size());
     if (!image_loads(png.path)) info("Failed to load image: " + path_basename(png.path), p_app);
     const std::string key = without_extension(png.key);
     if (opt_replace == kReplaceAll ||
@@ -358,8 +380,12 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   }
 
   if (opt_replace != kChangeNothing) {
+    const size_t to_write =
+        opt_replace == kReplaceAll ? game_images.size() : game_images.size() - keep.size();
+    done = 0;
     for (const auto& [key, bytes] : game_images) {
       if (opt_replace != kReplaceAll && keep.contains(key)) continue;
+      progress(p_app, "Writing images", ++done, to_write);
       const std::optional<std::string> png_path = image_path_in(dlg_dir, key);
       if (!png_path) {
         info(image_refusal(key), p_app);

@@ -63,6 +63,11 @@ struct UpdateTools {
 };
 UpdateTools update_tools();
 
+// The file an update of `p_target` in the form `p_format` ("TXT" or "CSV", any case) writes:
+// the target itself when it already has that extension (any case), otherwise the target with
+// its extension replaced ("dialogue.txt", "CSV" -> "dialogue.csv").
+std::string update_output_path(const std::string& p_target, const std::string& p_format);
+
 // Reads the translation file and merges it with `p_game`: replaced ids moved, every table
 // given the game's keys in the game's order (the translation's non-empty texts kept, the rest
 // from the game), the game's version stamp and dialogue sections; then reports every addition

@@ -411,9 +411,15 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
     for (const auto& [key, value] : *m) rows.push_back(row(key, cell(&value), tr("sys_lbls", key)));
   rows.emplace_back();
 
+  // Menus have no English column, and a blank Translation cell reads back as the internal
+  // key: an untranslated entry is written with its English text, which the game then shows.
   rows.push_back(row("Menus", "Translation"));
   if (const Map* m = map_of(p_eng.find("sys_menu")))
-    for (const auto& e : *m) rows.push_back(row(e.key(), tr("sys_menu", e.key())));
+    for (const auto& e : *m) {
+      std::string text = tr("sys_menu", e.key());
+      if (py_strip(text).empty()) text = cell(&e.value);
+      rows.push_back(row(e.key(), std::move(text)));
+    }
   rows.emplace_back();
 
   rows.push_back(row("Speakers", "English", "Translation"));

@@ -8,7 +8,8 @@
 //   Language, Font File, Font Size            lng_name, fnt_face, fnt_size
 //   Credit 1, Credit 2, Credit 3              the three credit lines
 //   Labels, English, Translation              per label: key, English, translation
-//   Menus, Translation                        per menu entry: key, translation
+//   Menus, Translation                        per menu entry: key, translation (the
+//                                             English text when there is none)
 //   Speakers, English, Translation            per speaker, sorted: id, English, translation
 //   Items, English, Translation               per item, sorted: id, English, translation
 //   Descriptions, Item, English, Translation  per item and English line: item id, item

@@ -156,6 +156,7 @@ std::string dlg_file(std::string_view p_dir) {
 DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   const std::string file(p_file);
   const std::string low = ascii_lower(file);
+  progress(p_app, "Reading " + path_basename(file));
   if (low.ends_with("txt")) {
     info("Loading " + file, p_app);
     if (!readable(file)) info("Not a regular file, not read: " + file, p_app);
@@ -169,7 +170,9 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   if (low.ends_with("csv")) {
     info("Loading " + file, p_app);
     if (!readable(file)) info("Not a regular file, not read: " + file, p_app);
-    const std::optional<CsvTable> rows = readable(file) ? csv_load(file) : std::nullopt;
+    std::string problem;
+    const std::optional<CsvTable> rows = readable(file) ? csv_load(file, problem) : std::nullopt;
+    if (!problem.empty()) return error(problem, read_failure(), p_app);
     if (!rows || rows->empty()) {
       info("Couldn't load: " + file, p_app);
       return read_failure();
@@ -215,7 +218,9 @@ std::vector<PngFile> png_files(std::string_view p_path, Window* p_app) {
 
 std::optional<Map> dir_pngs(std::string_view p_path, Window* p_app) {
   Map result;
-  for (const PngFile& png : png_files(p_path, p_app)) {
+  const std::vector<PngFile> pngs = png_files(p_path, p_app);
+  for (const PngFile& png : pngs) {
+    progress(p_app, "Reading images", result.size() + 1, pngs.size());
     std::optional<std::string> bytes = read_project_file(png.path, p_app);
     if (!bytes) return std::nullopt;
     if (bytes->empty()) info("Failed to load image: " + path_basename(png.path), p_app);

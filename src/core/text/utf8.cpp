@@ -3,15 +3,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace verbix {
 namespace {
 
-std::string decode_error(std::string_view data, size_t pos, const char* reason) {
+Utf8Fault decode_error(std::string_view data, size_t pos, const char* reason) {
   char byte[8];
   std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(data[pos]));
-  return std::string("'utf-8' codec can't decode byte ") + byte + " in position " +
-         std::to_string(pos) + ": " + reason;
+  return {pos, std::string("'utf-8' codec can't decode byte ") + byte + " in position " +
+                   std::to_string(pos) + ": " + reason};
 }
 
 // Length of the sequence a lead byte starts, with the allowed range of its second byte
@@ -36,6 +37,12 @@ int sequence_length(uint8_t lead, uint8_t& lo, uint8_t& hi) {
 }  // namespace
 
 std::optional<std::string> utf8_error(std::string_view data) {
+  std::optional<Utf8Fault> fault = utf8_fault(data);
+  if (!fault) return std::nullopt;
+  return std::move(fault->message);
+}
+
+std::optional<Utf8Fault> utf8_fault(std::string_view data) {
   size_t i = 0;
   const size_t n = data.size();
   while (i < n) {

@@ -2,6 +2,7 @@
 // file that is not valid UTF-8 is refused with the same wording as the host's decoder.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,5 +19,13 @@ std::optional<std::string> utf8_error(std::string_view data);
 // bytes there are not valid UTF-8 (bad lead or continuation byte, overlong form, surrogate,
 // beyond U+10FFFF, cut short). `pos` must be inside `text`.
 std::pair<char32_t, std::size_t> decode_utf8_at(std::string_view text, std::size_t pos);
+
+// Where the first fault of `data` stands (its byte offset) and the decoder's error text;
+// nothing when `data` is valid UTF-8.
+struct Utf8Fault {
+  std::size_t position;
+  std::string message;
+};
+std::optional<Utf8Fault> utf8_fault(std::string_view data);
 
 }  // namespace verbix

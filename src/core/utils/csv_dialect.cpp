@@ -62,7 +62,7 @@ constexpr std::size_t kMaxCells = 4096;
 
 class Parser {
  public:
-  explicit Parser(CsvTable& rows) : rows_(rows) {}
+  Parser(CsvTable& rows, char sep) : rows_(rows), sep_(sep) {}
 
   void feed(int c) {
     switch (state_) {
@@ -77,7 +77,7 @@ class Parser {
       case State::kStartField:
         if (c == '"')
           state_ = State::kInQuoted;
-        else if (c == ',')
+        else if (c == sep_)
           save();
         else if (end_field_at_line_break(c))
           break;
@@ -85,7 +85,7 @@ class Parser {
           add(c, State::kInField);
         break;
       case State::kInField:
-        if (c == ',') {
+        if (c == sep_) {
           save();
           state_ = State::kStartField;
         } else if (!end_field_at_line_break(c)) {
@@ -101,7 +101,7 @@ class Parser {
       case State::kQuoteInQuoted:
         if (c == '"') {
           add(c, State::kInQuoted);
-        } else if (c == ',') {
+        } else if (c == sep_) {
           save();
           state_ = State::kStartField;
         } else if (!end_field_at_line_break(c)) {
@@ -122,14 +122,15 @@ class Parser {
   // Adds to the field, at once, the characters from `pos` on that the current state would
   // add one by one, and returns where they end: inside a quoted field everything up to a
   // double quote (line breaks included; the end of a line changes nothing there), inside
-  // an unquoted one everything up to a comma or line break.
+  // an unquoted one everything up to a separator or line break.
   std::size_t take_run(std::string_view text, std::size_t pos) {
     std::size_t end = pos;
     if (state_ == State::kInQuoted) {
       end = text.find('"', pos);
       if (end == std::string_view::npos) end = text.size();
     } else if (state_ == State::kInField) {
-      while (end < text.size() && text[end] != ',' && text[end] != '\n' && text[end] != '\r') ++end;
+      while (end < text.size() && text[end] != sep_ && text[end] != '\n' && text[end] != '\r')
+        ++end;
     }
     field_.append(text.data() + pos, end - pos);
     return end;
@@ -160,17 +161,16 @@ class Parser {
   }
 
   CsvTable& rows_;
+  const char sep_;
   CsvRow fields_;
   std::string field_;
   State state_ = State::kStartRecord;
 };
 
-}  // namespace
-
-CsvTable csv_parse(std::string_view text) {
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  CsvTable rows;
-  Parser parser(rows);
+// Feeds `text` to the parser; the rows of the lines it ends go to `rows`. The last line is
+// closed only when `finish` is set.
+void parse_into(CsvTable& rows, std::string_view text, char sep, bool finish) {
+  Parser parser(rows, sep);
   const size_t n = text.size();
   for (size_t i = 0; i < n; ++i) {
     i = parser.take_run(text, i);
@@ -179,9 +179,73 @@ CsvTable csv_parse(std::string_view text) {
     parser.feed(static_cast<unsigned char>(c));
     if (c == '\n' || (c == '\r' && (i + 1 == n || text[i + 1] != '\n'))) parser.feed(kEol);
   }
+  if (!finish) return;
   if (n > 0 && text[n - 1] != '\n' && text[n - 1] != '\r') parser.feed(kEol);
   if (parser.in_quoted_field()) throw DataError("unexpected end of data");
+}
+
+std::string_view without_bom(std::string_view text) {
+  return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
+// Takes from the start of `line` the cell text `word`, letters in any case, quoted or not
+// (spreadsheets quote every text cell). False, with `line` in some later state, otherwise.
+bool take_cell(std::string_view& line, std::string_view word) {
+  const bool quoted = line.starts_with('"');
+  if (quoted) line.remove_prefix(1);
+  if (line.size() < word.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i)
+    if ((line[i] | 0x20) != (word[i] | 0x20)) return false;
+  line.remove_prefix(word.size());
+  if (!quoted) return true;
+  if (!line.starts_with('"')) return false;
+  line.remove_prefix(1);
+  return true;
+}
+
+// Whether `line` starts with the cells `first` and `second`, separated by `sep`.
+bool starts_header(std::string_view line, std::string_view first, char sep,
+                   std::string_view second) {
+  if (!take_cell(line, first) || !line.starts_with(sep)) return false;
+  line.remove_prefix(1);
+  return take_cell(line, second);
+}
+
+}  // namespace
+
+CsvTable csv_parse(std::string_view text, char sep) {
+  CsvTable rows;
+  parse_into(rows, without_bom(text), sep, true);
   return rows;
+}
+
+char csv_separator(std::string_view text) {
+  // The first two cells of the header rows dialogue.csv holds; the Version row is not one
+  // of them, since spreadsheets pad it with separators and other writers do not.
+  static constexpr std::pair<std::string_view, std::string_view> kHeaders[] = {
+      {"Language", "Font File"}, {"Credit 1", "Credit 2"}, {"Labels", "English"},
+      {"Menus", "Translation"},  {"Speakers", "English"},  {"Items", "English"},
+      {"Descriptions", "Item"},  {"ID", "Source"},
+  };
+  text = without_bom(text);
+  while (!text.empty()) {
+    const size_t end = text.find_first_of("\r\n");
+    const std::string_view line = text.substr(0, end);
+    for (const char sep : {',', ';', '\t'})
+      for (const auto& [first, second] : kHeaders)
+        if (starts_header(line, first, sep, second)) return sep;
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return ',';
+}
+
+std::size_t csv_row_at(std::string_view text, std::size_t offset, char sep) {
+  const std::string_view plain = without_bom(text);
+  const size_t skipped = text.size() - plain.size();
+  CsvTable rows;
+  parse_into(rows, plain.substr(0, offset > skipped ? offset - skipped : 0), sep, false);
+  return rows.size() + 1;
 }
 
 }  // namespace verbix

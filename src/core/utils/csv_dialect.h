@@ -6,7 +6,9 @@
 //   reading: a leading byte-order mark is skipped; rows end in CR LF, LF or CR; quoted
 //            fields may hold commas, doubled quotes and line breaks (kept as they stand);
 //            text after a closing quote joins the field; a blank line is an empty row;
-//            a quoted field still open at the end of the data is an error.
+//            a quoted field still open at the end of the data is an error. Spreadsheets
+//            of some locales separate with ";" or a tab: the reader takes the separator
+//            of the file's first header row and otherwise reads the same way.
 #pragma once
 
 #include <string>
@@ -21,8 +23,16 @@ using CsvTable = std::vector<CsvRow>;
 // The text of the rows in the dialect.
 std::string csv_format(const CsvTable& rows);
 
-// The rows of the text. Throws DataError ("unexpected end of data") on an unclosed quote, and
-// ("row N has more than 4096 cells") on a row wider than any sheet of the tool.
-CsvTable csv_parse(std::string_view text);
+// The rows of the text, cells split at `sep`. Throws DataError ("unexpected end of data") on
+// an unclosed quote, and ("row N has more than 4096 cells") on a row wider than any sheet of
+// the tool.
+CsvTable csv_parse(std::string_view text, char sep = ',');
+
+// The separator of a dialogue.csv text: ',', ';' or tab, whichever the first of its header
+// rows (such as "Language,Font File,Font Size") uses; ',' when no line starts like one.
+char csv_separator(std::string_view text);
+
+// The number, counted from 1, of the row of `text` that holds the byte at `offset`.
+std::size_t csv_row_at(std::string_view text, std::size_t offset, char sep = ',');
 
 }  // namespace verbix

@@ -272,6 +272,11 @@ int csv_save(std::string_view p_path, const CsvTable& p_csv) {
 }
 
 std::optional<CsvTable> csv_load(std::string_view p_path) {
+  std::string problem;
+  return csv_load(p_path, problem);
+}
+
+std::optional<CsvTable> csv_load(std::string_view p_path, std::string& p_problem) {
   const std::string abs = full_path(p_path);
   if (!path_exists(p_path)) {
     utils.info("CSV file not found: " + abs);
@@ -280,8 +285,15 @@ std::optional<CsvTable> csv_load(std::string_view p_path) {
   try {
     const std::string raw = read_file(p_path);
     utils.info("CSV file loaded: " + abs);
-    if (const auto bad = utf8_error(raw)) throw DataError(*bad);
-    return csv_parse(raw);
+    const char sep = csv_separator(raw);
+    if (const auto bad = utf8_fault(raw)) {
+      // Spreadsheets save in the system's code page unless told otherwise.
+      p_problem = path_basename(abs) + " is not UTF-8 text (row " +
+                  std::to_string(csv_row_at(raw, bad->position, sep)) +
+                  "): save it as CSV UTF-8 and try again.";
+      throw DataError(bad->message);
+    }
+    return csv_parse(raw, sep);
   } catch (const std::bad_alloc&) {
     throw;  // not a fault of the file: the workflow reports it as such
   } catch (const OsError& e) {

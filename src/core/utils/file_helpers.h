@@ -60,7 +60,12 @@ std::optional<std::string> txt_load(std::string_view p_path);
 // Writes the rows in the CSV dialect. Returns 0 on success, 1 on failure.
 int csv_save(std::string_view p_path, const CsvTable& p_csv);
 
-// The rows of the file; nothing when it is missing or after an error.
+// The rows of the file, separated by ',' or, as some spreadsheets save, by ';' or a tab
+// (csv_separator); nothing when it is missing or after an error.
 std::optional<CsvTable> csv_load(std::string_view p_path);
+
+// csv_load, which also leaves in `p_problem`, for a file that is not UTF-8, the message that
+// names the fix: "<file name> is not UTF-8 text (row R): save it as CSV UTF-8 and try again."
+std::optional<CsvTable> csv_load(std::string_view p_path, std::string& p_problem);
 
 }  // namespace verbix

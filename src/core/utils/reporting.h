@@ -4,6 +4,7 @@
 // and `error` ends the process through the log's crash path.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,12 @@ class Window {
   virtual void popup_error(std::string_view p_msg, std::string_view p_title) = 0;
   // A modal Yes/No question; true for Yes.
   virtual bool popup_yes_no(std::string_view p_msg, std::string_view p_title) = 0;
+  // How far a long step has come: its name and, where a count is known, the items done of
+  // `p_total` ("Writing images", 120, 600); `p_total` 0 when none is. Also the moment for a
+  // window to repaint while the work keeps its event loop busy. Nothing by default.
+  virtual void progress(std::string_view p_step, std::size_t p_done, std::size_t p_total) {
+    (void)p_step, (void)p_done, (void)p_total;
+  }
 };
 
 inline constexpr std::string_view kErrorTitle = "Error";
@@ -33,6 +40,12 @@ void info(std::string_view p_msg, Window* p_app = nullptr);
 // Shows "ERROR: " + message in the window, flushes the log and opens the error box; without
 // a window, crashes the process with the message.
 void report_error(std::string_view p_msg, Window* p_app);
+
+// Reports progress to the window, if there is one.
+inline void progress(Window* p_app, std::string_view p_step, std::size_t p_done = 0,
+                     std::size_t p_total = 0) {
+  if (p_app) p_app->progress(p_step, p_done, p_total);
+}
 
 // report_error, then `p_ret`, so that callers report and return their failure in one step.
 template <typename T>

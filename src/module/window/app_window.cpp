@@ -14,6 +14,7 @@
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
+#include "utils/root_folder.h"
 #include "utils/tool_folder.h"
 #include "window/icon.h"
 #include "window/tab_builder.h"
@@ -76,7 +77,7 @@ void App::make_tool_folder() {
   // Files of an earlier layout of the tool.
   delete_file(path_join(base, "verbix.png"));
   delete_file(path_join(base, "verbix.cfg"));
-  root_dir = path_dirname(utils.file_dir());
+  root_dir = root_folder(utils.host, utils.is_script(), utils.file_dir(), full_path(""));
   ico_file = path_join(tool_dir, "tool.ico");
   cfg_file = path_join(tool_dir, "tool.cfg");
   utils.log_dir_and_file(path_join(tool_dir, "logs"), "log.txt");
@@ -170,6 +171,7 @@ void App::build_log_panel() {
   log_open.attr("pack")("side"_a = "right", "padx"_a = 10, "pady"_a = 10);
   log_text = tk::make("CTkTextbox", log_frame, {{"font", log_font}, {"state", tk::disabled()}});
   log_text.attr("pack")("padx"_a = 10, "pady"_a = 5, "fill"_a = "both", "expand"_a = true);
+  build_progress();
 }
 
 bool App::load_data(const std::string& p_path) {
@@ -208,6 +210,12 @@ void App::end_process(int p_code) {
 }
 
 void App::on_close() {
+  // A close during a command waits for its end (input_enable), so the command finishes with
+  // its window and the settings it changed are saved.
+  if (!blocked_.empty()) {
+    close_pending_ = true;
+    return;
+  }
   cfg_data.create_format = tk::text(create_format_opt);
   cfg_data.create_images = tk::text(create_images_opt);
   cfg_data.update_target = tk::text(update_target_pth);

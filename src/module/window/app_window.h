@@ -7,6 +7,7 @@
 // command given to Tk checks first that the window is still there.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 
 #include "../bindings.h"
 #include "app/tool_config.h"
+#include "app/update_project.h"
 #include "data/value.h"
 #include "utils/reporting.h"
 #include "window/toolkit.h"
@@ -58,6 +60,11 @@ class App : public Window {
   void open_logs();
   void input_disable();
   void input_enable();
+  // Shows the step and its count under the log panel, and repaints the window while input
+  // is blocked (a long command keeps the event loop from doing it).
+  void progress(std::string_view p_step, std::size_t p_done, std::size_t p_total) override;
+  // An idle window shows no step: the label emptied, the bar at 0.
+  void reset_progress();
   // Replaces the text of a read-only entry, which stays read-only.
   void set_lbl(nb::handle p_label, std::string_view p_text);
   // The chosen existing file (absolute, normalised) or the empty text.
@@ -73,6 +80,8 @@ class App : public Window {
   void check();
   std::optional<Value> update();       // the merged record, or nothing
   void update_command() { update(); }  // the button's: its result is not used
+  // Points the Target entries at the file an update in another form wrote.
+  void follow_new_form(const UpdateRequest& p_request);
   // The Build tab's paths: its entries' texts made absolute and normalised.
   std::string get_src_pth() const;
   std::string get_dst_pth() const;
@@ -93,6 +102,7 @@ class App : public Window {
   nb::tuple gui_font;
   nb::object main_frame, tab_frame, log_frame, tabview, tab_new, tab_upd, tab_bld;
   nb::object log_title, log_label, log_open, log_text;
+  nb::object progress_frame, progress_lbl, progress_bar;  // under the log panel
   nb::object create_folder_lbl, create_folder_inp, create_format_lbl, create_format_opt,
       create_images_lbl, create_images_opt, create_folder_btn;
   nb::object update_target_lbl, update_target_pth, update_target_btn, update_images_lbl,
@@ -109,6 +119,7 @@ class App : public Window {
   void set_geometry();
   void build_widgets();
   void build_log_panel();
+  void build_progress();
   void build_create_tab();
   void build_update_tab();
   void build_build_tab();
@@ -121,6 +132,23 @@ class App : public Window {
 
   tk::Commands commands_;
   std::vector<std::pair<nb::object, nb::object>> blocked_;  // widgets input_disable disabled
+  bool close_pending_ = false;  // the window was closed while a command ran
+  std::string progress_step_;   // the step and the per mille last shown
+  std::size_t progress_shown_ = 0;
+};
+
+// Blocks input for the life of a command that may run long, resets the progress display, and
+// on every way out (a normal end, an error stop, a cancel, an exception) gives input back and
+// flushes the log.
+class InputBlock {
+ public:
+  explicit InputBlock(App& p_app);
+  ~InputBlock();
+  InputBlock(const InputBlock&) = delete;
+  InputBlock& operator=(const InputBlock&) = delete;
+
+ private:
+  App& app_;
 };
 
 // The language data search and the event loop: the entry of the `verbix` command.

@@ -31,9 +31,14 @@ void App::sel_build_dst() {
   info("Selected output folder: " + chosen, this);
 }
 
+// Input is blocked as in Check and Update: a second click during a build is dropped instead
+// of starting another build, which would ask to overwrite the file just written.
 void App::build() {
   clear_log();
-  build_translation(data, {.target = get_src_pth(), .output = get_dst_pth()}, this);
+  InputBlock block(*this);
+  const bool none = tk::text(build_target_pth).empty();  // no file chosen, not the working folder
+  build_translation(data, {.target = none ? std::string() : get_src_pth(), .output = get_dst_pth()},
+                    this);
 }
 
 void App::build_build_tab() {

@@ -8,6 +8,7 @@ namespace verbix::py {
 
 void App::generate_folder() {
   clear_log();
+  InputBlock block(*this);  // the progress display repaints the window: no second click meanwhile
   create_project(data,
                  {.root_dir = root_dir,
                   .folder = tk::text(create_folder_inp),

@@ -68,7 +68,8 @@ void App::input_disable() {
 }
 
 // Clicks and keys that arrived while the command ran are still queued: they are handled
-// (and dropped by the disabled widgets) before the widgets are given back.
+// (and dropped by the disabled widgets) before the widgets are given back. A close asked
+// for meanwhile is carried out now.
 void App::input_enable() {
   if (!blocked_.empty() && is_open()) root.attr("update")();
   std::vector<std::pair<nb::object, nb::object>> blocked = std::move(blocked_);
@@ -76,6 +77,61 @@ void App::input_enable() {
   if (!is_open()) return;
   for (auto& [widget, state] : blocked) widget.attr("configure")("state"_a = state);
   for (const char* kind : kInputEvents) root.attr("unbind_all")(kind);
+  if (close_pending_) on_close();
+}
+
+// The bar moves in steps of a per cent at most, so that a step of many thousand items does
+// not spend its time redrawing; a new step always shows.
+void App::progress(std::string_view p_step, std::size_t p_done, std::size_t p_total) {
+  if (!is_open() || !progress_bar.is_valid()) return;
+  const std::size_t permille =
+      p_total ? std::min<std::size_t>(p_done, p_total) * 1000 / p_total : 0;
+  if (p_step == progress_step_ && permille / 10 == progress_shown_ / 10 && p_done != p_total)
+    return;
+  progress_step_ = std::string(p_step);
+  progress_shown_ = permille;
+  std::string text(p_step);
+  if (p_total) text += " " + std::to_string(p_done) + "/" + std::to_string(p_total);
+  progress_lbl.attr("configure")("text"_a = str_of(text));
+  progress_bar.attr("set")(static_cast<double>(permille) / 1000.0);
+  // While input is blocked the whole event queue may run: the window repaints what other
+  // windows uncovered, and clicks and keys meet disabled widgets. Otherwise only redraws.
+  if (blocked_.empty())
+    tk::process_idle(root);
+  else
+    root.attr("update")();
+}
+
+void App::build_progress() {
+  progress_frame = tk::make("CTkFrame", log_frame, {{"fg_color", str_of("transparent")}});
+  progress_frame.attr("pack")("side"_a = "bottom", "fill"_a = "x", "padx"_a = 10,
+                              "pady"_a = nb::make_tuple(0, 5), "before"_a = log_text);
+  progress_lbl = tk::make("CTkLabel", progress_frame,
+                          {{"text", str_of("")}, {"font", log_font}, {"anchor", str_of("w")}});
+  progress_lbl.attr("pack")("side"_a = "left", "padx"_a = nb::make_tuple(0, 10));
+  progress_bar = tk::make("CTkProgressBar", progress_frame, {{"mode", str_of("determinate")}});
+  progress_bar.attr("pack")("side"_a = "left", "fill"_a = "x", "expand"_a = true);
+  progress_bar.attr("set")(0);
+}
+
+void App::reset_progress() {
+  progress_step_.clear();
+  progress_shown_ = 0;
+  if (!is_open() || !progress_bar.is_valid()) return;
+  progress_lbl.attr("configure")("text"_a = str_of(""));
+  progress_bar.attr("set")(0);
+}
+
+InputBlock::InputBlock(App& p_app) : app_(p_app) { app_.input_disable(); }
+
+InputBlock::~InputBlock() {
+  try {
+    app_.reset_progress();
+    app_.input_enable();
+    app_.save_log();
+  } catch (nb::python_error& e) {
+    e.discard_as_unraisable("input_enable");
+  }
 }
 
 void App::set_lbl(nb::handle p_label, std::string_view p_text) {

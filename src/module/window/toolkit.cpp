@@ -2,6 +2,8 @@
 
 #include <nanobind/stl/string.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <new>
 
 #include "utils/log_service.h"
@@ -80,6 +82,24 @@ nb::object make(const char* kind, nb::handle master, const Options& options) {
   nb::dict kw;
   for (const auto& [name, value] : options) kw[name] = value;
   return ctk().attr(kind)(master, **kw);
+}
+
+int combo_width(nb::handle combo, nb::handle font, nb::handle values, int min_width) {
+  // customtkinter reads a (family, size) font's size as pixels and scales it with the
+  // widget, as it scales the width: measuring at the unscaled size gives unscaled pixels.
+  nb::object measure = nb::module_::import_("tkinter.font")
+                           .attr("Font")("root"_a = combo, "family"_a = font[0],
+                                         "size"_a = -std::abs(nb::cast<int>(font[1])))
+                           .attr("measure");
+  int text = 0;
+  for (nb::handle value : values) text = std::max(text, nb::cast<int>(measure(value)));
+  // The text field starts after the left corner and ends 3 pixels before the arrow button,
+  // which is as wide as the box is high; the field keeps a few pixels of its own around
+  // the text.
+  constexpr int kFieldMargin = 8;
+  const int width = text + nb::cast<int>(combo.attr("cget")("corner_radius")) +
+                    nb::cast<int>(combo.attr("cget")("height")) + 3 + kFieldMargin;
+  return std::max(width, min_width);
 }
 
 std::string text(nb::handle widget) { return nb::cast<std::string>(widget.attr("get")()); }

@@ -63,6 +63,11 @@ void set_combo(nb::handle combo, std::string_view value);
 // Makes pending idle tasks (redraws) run now, while a command keeps the event loop busy.
 void process_idle(nb::handle root);
 
+// The width a combo box needs to show each of `values` whole in `font` (family, size in
+// pixels as customtkinter reads it), beside its arrow button; at least `min_width`. In the
+// toolkit's unscaled pixels, as widths are given.
+int combo_width(nb::handle combo, nb::handle font, nb::handle values, int min_width);
+
 // Turns C++ work into commands for Tk. Every command reports a C++ or Python error through
 // the window it was made for (log line, flush, error box) instead of letting it reach Tk's
 // callback loop, and does nothing once the window is gone, so a late call (a stale button

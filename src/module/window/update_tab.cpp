@@ -8,30 +8,6 @@
 namespace verbix::py {
 
 using namespace nb::literals;
-namespace {
-
-// Input stays blocked while the workflow runs and is given back, and the log flushed, on
-// every way out: a normal end, an error stop, a cancel or an exception.
-class InputBlock {
- public:
-  explicit InputBlock(App& p_app) : app_(p_app) { app_.input_disable(); }
-  ~InputBlock() {
-    try {
-      app_.input_enable();
-      app_.save_log();
-    } catch (nb::python_error& e) {
-      e.discard_as_unraisable("input_enable");
-    }
-  }
-  InputBlock(const InputBlock&) = delete;
-  InputBlock& operator=(const InputBlock&) = delete;
-
- private:
-  App& app_;
-};
-
-}  // namespace
-
 std::string App::get_update_file() const { return full_path(tk::text(update_target_pth)); }
 
 void App::sel_update_file() {
@@ -53,12 +29,24 @@ void App::check() {
 std::optional<Value> App::update() {
   clear_log();
   InputBlock block(*this);
-  return update_translation(data,
-                            {.target = get_update_file(),
-                             .format = tk::text(update_format_opt),
-                             .images = tk::text(update_images_opt),
-                             .backup = update_backup_tog.attr("get")().equal(nb::int_(1))},
-                            this);
+  const UpdateRequest request{.target = get_update_file(),
+                              .format = tk::text(update_format_opt),
+                              .images = tk::text(update_images_opt),
+                              .backup = update_backup_tog.attr("get")().equal(nb::int_(1))};
+  std::optional<Value> merged = update_translation(data, request, this);
+  if (merged) follow_new_form(request);
+  return merged;
+}
+
+// After an update in the other form the old file is gone: the Update tab's Target, and the
+// Build tab's when it named the same file, show the new one, so the next Check finds it.
+void App::follow_new_form(const UpdateRequest& p_request) {
+  const std::string written = update_output_path(p_request.target, p_request.format);
+  if (written == p_request.target || !is_regular_file(written) || !is_open()) return;
+  set_lbl(update_target_pth, written);
+  const std::string build_text = tk::text(build_target_pth);
+  if (!build_text.empty() && full_path(build_text) == p_request.target)
+    set_lbl(build_target_pth, written);
 }
 
 void App::build_update_tab() {
@@ -75,6 +63,9 @@ void App::build_update_tab() {
   update_images_lbl = t.label("Images", {.row = 1, .column = 0, .padx = 10, .pady = PAD_Y});
   update_images_opt = t.combo(values_of(OPT_CHANGE), 170,
                               {.row = 1, .column = 1, .padx = 10, .pady = PAD_Y, .sticky = "w"});
+  // 170 cuts "Replace Missing" in the window's font: as wide as its longest value needs.
+  update_images_opt.attr("configure")(
+      "width"_a = tk::combo_width(update_images_opt, gui_font, values_of(OPT_CHANGE), 170));
   tk::set_combo(update_images_opt, cfg_data.update_images);
   update_format_lbl = t.label("Format", {.row = 2, .column = 0, .padx = 10, .pady = PAD_Y});
   update_format_opt = t.combo(values_of(OPT_FORMAT), 96,
