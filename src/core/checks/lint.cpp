@@ -1,0 +1,271 @@
+#include "checks/lint.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string_view>
+#include <utility>
+
+#include "checks/font_cmap.h"
+#include "checks/text_patterns.h"
+#include "utils/py_text.h"
+
+namespace verbix {
+namespace {
+
+constexpr std::string_view kTables[] = {"sys_lbls", "sys_menu", "actr_lut",
+                                        "item_lut", "text_lut", "lng_info"};
+
+// Where a text stands: its table, its id, its line or row.
+struct Place {
+  std::string_view table;
+  const std::string* id;
+  std::optional<long long> position;
+};
+
+std::string quoted(std::string_view p_text) { return "\"" + std::string(p_text) + "\""; }
+
+// The leading and the trailing white space of a text.
+std::pair<std::string_view, std::string_view> blank_ends(std::string_view p_text) {
+  size_t lead = 0, pos = 0;
+  while (pos < p_text.size() && is_py_space(next_code_point(p_text, pos))) lead = pos;
+  if (lead == p_text.size()) return {p_text, {}};
+  size_t trail = p_text.size();
+  for (pos = lead; pos < p_text.size();)
+    if (!is_py_space(next_code_point(p_text, pos))) trail = pos;
+  return {p_text.substr(0, lead), p_text.substr(trail)};
+}
+
+// "a, b" of the placeholders in `p_of` that `p_less` lacks (both sorted).
+std::string missing_from(const std::vector<std::string>& p_of,
+                         const std::vector<std::string>& p_less) {
+  std::string out;
+  auto less = p_less.begin();
+  for (const std::string& p : p_of) {
+    while (less != p_less.end() && *less < p) ++less;
+    if (less != p_less.end() && *less == p) {
+      ++less;
+      continue;
+    }
+    out += (out.empty() ? "" : ", ") + p;
+  }
+  return out;
+}
+
+// The glyph check's state: the font's map, with a bitmap of the first plane for speed, and
+// for each missing character its first place and how many texts use it.
+struct GlyphCheck {
+  explicit GlyphCheck(const CharMap& p_map) : map(p_map), plane0(0x10000) {
+    for (const CodeRange& r : map.ranges())
+      for (char32_t c = r.first; c <= r.last && c < 0x10000; ++c) plane0[c] = true;
+  }
+  bool has(char32_t c) const { return c < 0x10000 ? plane0[c] : map.has(c); }
+
+  struct Missing {
+    Problem first;
+    size_t texts = 0;
+  };
+  CharMap map;
+  std::vector<bool> plane0;
+  std::map<char32_t, Missing> missing;
+};
+
+bool is_exempt(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0) || is_py_space(c); }
+
+class Linter {
+ public:
+  Linter(const Value& p_project, const Value& p_meta, const Value& p_game)
+      : project_(p_project), meta_(p_meta), game_(p_game) {
+    const Value* format = p_meta.find("format");
+    if (format && format->is_text() && format->as_text() == "CSV") report_.place_word = "row";
+    read_font();
+  }
+
+  LintReport run() {
+    for (std::string_view table : kTables) walk(table);
+    add_glyph_problems();
+    for (const Problem& p : report_.problems)
+      ++(p.severity == Severity::Error ? report_.errors : report_.warnings);
+    return std::move(report_);
+  }
+
+ private:
+  void read_font() {
+    const Value* font = project_.find("fnt_data");
+    if (!font || !font->is_bytes() || font->as_bytes().empty()) return;
+    CharMapRead read = read_char_map(font->as_bytes());
+    if (read.ok()) {
+      glyphs_.emplace(read.map);
+      return;
+    }
+    Problem p;
+    p.check = "glyphs";
+    p.severity = Severity::Warning;
+    p.message = "glyphs: cannot read the font's character map: " + read.error;
+    report_.problems.push_back(std::move(p));
+  }
+
+  // The line or row of the id's `p_index`-th text, else of its first.
+  std::optional<long long> position(const std::string& p_id, size_t p_index) const {
+    const Value* places = meta_.find(p_id);
+    if (!places || !places->is_list() || places->size() == 0) return std::nullopt;
+    const List& list = places->as_list();
+    const Value& pair = list[p_index < list.size() ? p_index : 0];
+    if (!pair.is_list() || pair.size() == 0 || !pair.as_list()[0].is_int()) return std::nullopt;
+    return pair.as_list()[0].as_int();
+  }
+
+  void walk(std::string_view p_table) {
+    const Value* mine = project_.find(p_table);
+    const Value* english = game_.find(p_table);
+    if (!mine) return;
+    if (mine->is_list()) {  // the credit lines
+      const List& lines = mine->as_list();
+      for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string id = std::to_string(i);
+        const Value* eng =
+            english && english->is_list() && i < english->size() ? &english->as_list()[i] : nullptr;
+        check_value(Place{p_table, &id, std::nullopt}, lines[i], eng, 0);
+      }
+      return;
+    }
+    if (!mine->is_map()) return;
+    for (const auto& [id, value] : mine->as_map())
+      check_value(Place{p_table, &id, std::nullopt}, value, english ? english->find(id) : nullptr,
+                  0);
+  }
+
+  // A text, or a list of lines: line by line when the English has as many lines, else as
+  // one text of the lines joined by line feeds.
+  void check_value(Place p_place, const Value& p_mine, const Value* p_english, size_t p_index) {
+    if (p_mine.is_text()) {
+      p_place.position = position(*p_place.id, p_index);
+      const std::string* eng = p_english && p_english->is_text() ? &p_english->as_text() : nullptr;
+      check_text(p_place, p_mine.as_text(), eng);
+      return;
+    }
+    if (!p_mine.is_list()) return;
+    const List& lines = p_mine.as_list();
+    if (p_english && p_english->is_list() && p_english->size() == lines.size()) {
+      for (size_t i = 0; i < lines.size(); ++i)
+        check_value(p_place, lines[i], &p_english->as_list()[i], i);
+      return;
+    }
+    const Value joined(join(lines));
+    const Value english =
+        p_english && p_english->is_list() ? Value(join(p_english->as_list())) : Value();
+    check_value(p_place, joined, p_english ? &english : nullptr, 0);
+  }
+
+  static std::string join(const List& p_lines) {
+    std::string out;
+    for (size_t i = 0; i < p_lines.size(); ++i)
+      if (p_lines[i].is_text()) out += (i ? "\n" : "") + p_lines[i].as_text();
+    return out;
+  }
+
+  static Problem at(const Place& p_place, std::string_view p_check, Severity p_severity) {
+    Problem p;
+    p.check = p_check;
+    p.severity = p_severity;
+    p.table = p_place.table;
+    p.id = *p_place.id;
+    p.position = p_place.position;
+    return p;
+  }
+
+  void add(const Place& p_place, std::string_view p_check, Severity p_severity,
+           std::string p_message) {
+    Problem p = at(p_place, p_check, p_severity);
+    p.message = std::move(p_message);
+    report_.problems.push_back(std::move(p));
+  }
+
+  void check_text(const Place& p_place, const std::string& p_mine, const std::string* p_english) {
+    if (p_english && p_mine == *p_english) return;  // untranslated
+    if (glyphs_) check_glyphs(p_place, p_mine);
+    if (!p_english) return;
+    const std::string& eng = *p_english;
+    if (is_spreadsheet_error(p_mine))
+      return add(p_place, "spreadsheet", Severity::Error,
+                 "the translation is the spreadsheet error " + quoted(p_mine));
+    if (std::optional<std::string> shown = spreadsheet_reading(eng); shown && *shown == p_mine)
+      return add(p_place, "spreadsheet", Severity::Warning,
+                 "a spreadsheet turned the English " + quoted(eng) + " into " + quoted(p_mine));
+    const std::string mine_core = py_strip(p_mine);
+    const bool eng_blank = py_strip(eng).empty();
+    if (mine_core.empty() && !eng_blank)
+      return add(p_place, "empty", Severity::Warning, "the translation is blank");
+    if (p_place.table == "sys_menu" && p_mine == *p_place.id && eng != *p_place.id)
+      add(p_place, "menu-key", Severity::Warning, "the translation is the menu key itself");
+    check_placeholders(p_place, p_mine, eng);
+    if (!(mine_core.empty() && eng_blank)) check_blanks(p_place, p_mine, eng);
+  }
+
+  void check_placeholders(const Place& p_place, const std::string& p_mine,
+                          const std::string& p_english) {
+    const std::vector<std::string> want = find_placeholders(p_english);
+    const std::vector<std::string> have = find_placeholders(p_mine);
+    if (want == have) return;
+    const std::string lost = missing_from(want, have), extra = missing_from(have, want);
+    std::string message = "placeholders differ from the English:";
+    if (!lost.empty()) message += " missing " + lost;
+    if (!extra.empty()) message += std::string(lost.empty() ? "" : ";") + " extra " + extra;
+    add(p_place, "placeholders", Severity::Error, message);
+  }
+
+  void check_blanks(const Place& p_place, const std::string& p_mine, const std::string& p_english) {
+    const auto [eng_lead, eng_trail] = blank_ends(p_english);
+    const auto [lead, trail] = blank_ends(p_mine);
+    if (eng_lead != lead)
+      add(p_place, "whitespace", Severity::Warning,
+          "leading white space differs from the English: " + quoted(lead) + " for " +
+              quoted(eng_lead));
+    if (eng_trail != trail)
+      add(p_place, "whitespace", Severity::Warning,
+          "trailing white space differs from the English: " + quoted(trail) + " for " +
+              quoted(eng_trail));
+  }
+
+  void check_glyphs(const Place& p_place, std::string_view p_text) {
+    std::vector<char32_t> seen;  // each missing character counted once per text
+    for (size_t pos = 0; pos < p_text.size();) {
+      char32_t c = next_code_point(p_text, pos);
+      if (c > 0x10FFFF) c = 0xFFFD;
+      if (glyphs_->has(c) || is_exempt(c)) continue;
+      if (std::find(seen.begin(), seen.end(), c) != seen.end()) continue;
+      seen.push_back(c);
+      GlyphCheck::Missing& m = glyphs_->missing[c];
+      if (m.texts++ == 0) {
+        m.first = at(p_place, "glyphs", Severity::Error);
+        append_utf8(m.first.character, c);
+      }
+    }
+  }
+
+  void add_glyph_problems() {
+    if (!glyphs_) return;
+    for (auto& [c, m] : glyphs_->missing) {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+      m.first.message = std::string(code) + " " + quoted(m.first.character) +
+                        " has no glyph in the font; used in " + std::to_string(m.texts) +
+                        (m.texts == 1 ? " text" : " texts");
+      report_.problems.push_back(std::move(m.first));
+    }
+  }
+
+  const Value& project_;
+  const Value& meta_;
+  const Value& game_;
+  std::optional<GlyphCheck> glyphs_;
+  LintReport report_;
+};
+
+}  // namespace
+
+LintReport lint_translation(const Value& p_project, const Value& p_meta, const Value& p_game) {
+  return Linter(p_project, p_meta, p_game).run();
+}
+
+}  // namespace verbix
