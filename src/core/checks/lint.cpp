@@ -20,21 +20,40 @@ constexpr std::string_view kTables[] = {"sys_lbls", "sys_menu", "actr_lut",
 struct Place {
   std::string_view table;
   const std::string* id;
-  std::optional<long long> position;
+  size_t index;  // of the line in the id's list of lines
 };
 
-std::string quoted(std::string_view p_text) { return "\"" + std::string(p_text) + "\""; }
+std::string quoted(std::string_view p_text) {
+  std::string out(1, '"');
+  out += p_text;
+  out += '"';
+  return out;
+}
 
-// The leading and the trailing white space of a text.
+// The code point that ends at `p_end` of valid UTF-8, and moves `p_end` to its start.
+char32_t previous_code_point(std::string_view p_text, size_t& p_end) {
+  size_t start = p_end - 1;
+  while (start > 0 && (static_cast<unsigned char>(p_text[start]) & 0xC0) == 0x80) --start;
+  size_t pos = start;
+  const char32_t c = next_code_point(p_text, pos);
+  p_end = start;
+  return c;
+}
+
+// The leading and the trailing white space of a text (all of a blank text is leading).
+// Reads only the ends: every text of the project passes here.
 std::pair<std::string_view, std::string_view> blank_ends(std::string_view p_text) {
-  size_t lead = 0, pos = 0;
-  while (pos < p_text.size() && is_py_space(next_code_point(p_text, pos))) lead = pos;
+  size_t lead = 0;
+  for (size_t pos = 0; pos < p_text.size() && is_py_space(next_code_point(p_text, pos));)
+    lead = pos;
   if (lead == p_text.size()) return {p_text, {}};
   size_t trail = p_text.size();
-  for (pos = lead; pos < p_text.size();)
-    if (!is_py_space(next_code_point(p_text, pos))) trail = pos;
+  for (size_t pos = trail; pos > lead && is_py_space(previous_code_point(p_text, pos));)
+    trail = pos;
   return {p_text.substr(0, lead), p_text.substr(trail)};
 }
+
+bool is_blank(std::string_view p_text) { return blank_ends(p_text).first.size() == p_text.size(); }
 
 // "a, b" of the placeholders in `p_of` that `p_less` lacks (both sorted).
 std::string missing_from(const std::vector<std::string>& p_of,
@@ -105,12 +124,15 @@ class Linter {
     report_.problems.push_back(std::move(p));
   }
 
-  // The line or row of the id's `p_index`-th text, else of its first.
-  std::optional<long long> position(const std::string& p_id, size_t p_index) const {
-    const Value* places = meta_.find(p_id);
+  // The line or row of the place's text, else of its id's first text; looked up only for a
+  // problem found. Credit lines have none.
+  std::optional<long long> position(const Place& p_place) const {
+    if (p_place.table == "lng_info") return std::nullopt;
+    const Value* places = meta_.find(*p_place.id);
+    const size_t index = p_place.index;
     if (!places || !places->is_list() || places->size() == 0) return std::nullopt;
     const List& list = places->as_list();
-    const Value& pair = list[p_index < list.size() ? p_index : 0];
+    const Value& pair = list[index < list.size() ? index : 0];
     if (!pair.is_list() || pair.size() == 0 || !pair.as_list()[0].is_int()) return std::nullopt;
     return pair.as_list()[0].as_int();
   }
@@ -125,21 +147,20 @@ class Linter {
         const std::string id = std::to_string(i);
         const Value* eng =
             english && english->is_list() && i < english->size() ? &english->as_list()[i] : nullptr;
-        check_value(Place{p_table, &id, std::nullopt}, lines[i], eng, 0);
+        check_value(Place{p_table, &id, 0}, lines[i], eng, 0);
       }
       return;
     }
     if (!mine->is_map()) return;
     for (const auto& [id, value] : mine->as_map())
-      check_value(Place{p_table, &id, std::nullopt}, value, english ? english->find(id) : nullptr,
-                  0);
+      check_value(Place{p_table, &id, 0}, value, english ? english->find(id) : nullptr, 0);
   }
 
   // A text, or a list of lines: line by line when the English has as many lines, else as
   // one text of the lines joined by line feeds.
   void check_value(Place p_place, const Value& p_mine, const Value* p_english, size_t p_index) {
     if (p_mine.is_text()) {
-      p_place.position = position(*p_place.id, p_index);
+      p_place.index = p_index;
       const std::string* eng = p_english && p_english->is_text() ? &p_english->as_text() : nullptr;
       check_text(p_place, p_mine.as_text(), eng);
       return;
@@ -164,13 +185,13 @@ class Linter {
     return out;
   }
 
-  static Problem at(const Place& p_place, std::string_view p_check, Severity p_severity) {
+  Problem at(const Place& p_place, std::string_view p_check, Severity p_severity) {
     Problem p;
     p.check = p_check;
     p.severity = p_severity;
     p.table = p_place.table;
     p.id = *p_place.id;
-    p.position = p_place.position;
+    p.position = position(p_place);
     return p;
   }
 
@@ -192,14 +213,13 @@ class Linter {
     if (std::optional<std::string> shown = spreadsheet_reading(eng); shown && *shown == p_mine)
       return add(p_place, "spreadsheet", Severity::Warning,
                  "a spreadsheet turned the English " + quoted(eng) + " into " + quoted(p_mine));
-    const std::string mine_core = py_strip(p_mine);
-    const bool eng_blank = py_strip(eng).empty();
-    if (mine_core.empty() && !eng_blank)
+    const bool blank = is_blank(p_mine), eng_blank = is_blank(eng);
+    if (blank && !eng_blank)
       return add(p_place, "empty", Severity::Warning, "the translation is blank");
     if (p_place.table == "sys_menu" && p_mine == *p_place.id && eng != *p_place.id)
       add(p_place, "menu-key", Severity::Warning, "the translation is the menu key itself");
     check_placeholders(p_place, p_mine, eng);
-    if (!(mine_core.empty() && eng_blank)) check_blanks(p_place, p_mine, eng);
+    if (!(blank && eng_blank)) check_blanks(p_place, p_mine, eng);
   }
 
   void check_placeholders(const Place& p_place, const std::string& p_mine,
@@ -230,8 +250,12 @@ class Linter {
   void check_glyphs(const Place& p_place, std::string_view p_text) {
     std::vector<char32_t> seen;  // each missing character counted once per text
     for (size_t pos = 0; pos < p_text.size();) {
-      char32_t c = next_code_point(p_text, pos);
-      if (c > 0x10FFFF) c = 0xFFFD;
+      const auto byte = static_cast<unsigned char>(p_text[pos]);
+      char32_t c = byte;
+      if (byte < 0x80)
+        ++pos;
+      else if ((c = next_code_point(p_text, pos)) > 0x10FFFF)
+        c = 0xFFFD;
       if (glyphs_->has(c) || is_exempt(c)) continue;
       if (std::find(seen.begin(), seen.end(), c) != seen.end()) continue;
       seen.push_back(c);
