@@ -14,6 +14,7 @@ TEST(Placeholders, FoundAsWrittenSorted) {
       {"Slot %d: %s", {"%d", "%s"}},
       {"%5.2f%% done, %1$s and %-3lld", {"%-3lld", "%1$s", "%5.2f"}},
       {"50% off, 100%, %", {}},
+      {"%(name)s has %(count)d, (%)", {"%(count)d", "%(name)s"}},
       {"{0} and {name} at {0:>3}, {}", {"{0:>3}", "{0}", "{name}", "{}"}},
       {"{{literal}} { spaced } {unclosed", {}},
       {"<b>bold</b> <color=#f00>red</color> <br/>",

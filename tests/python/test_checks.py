@@ -109,8 +109,15 @@ def test_the_character_map_agrees_with_fonttools(run, tiny, tmp_path, formats, t
     assert status == (1 if missing else 0)
 
 
-def test_an_ascii_font_has_no_glyphs_for_accents_and_ideographs(run, tiny, tmp_path):
+@pytest.mark.parametrize("flavor", [None, "woff"])
+def test_an_ascii_font_has_no_glyphs_for_accents_and_ideographs(run, tiny, tmp_path, flavor):
     font = make_font.font_bytes(range(0x20, 0x7F))
+    if flavor:
+        wrapped = TTFont(io.BytesIO(font))
+        wrapped.flavor = flavor
+        out = io.BytesIO()
+        wrapped.save(out)
+        font = out.getvalue()
     rec = with_label(tiny[1], "Café 中 and café")
     path = write_project(tmp_path / "p", rec, font)
     status, report, out = lint(run, tiny[0], path)

@@ -21,6 +21,11 @@ size_t printf_length(std::string_view p_text, size_t i) {
   size_t k = j;
   while (k < p_text.size() && is_digit(p_text[k])) ++k;
   if (k > j && k < p_text.size() && p_text[k] == '$') j = k + 1;  // positional: %1$s
+  if (j < p_text.size() && p_text[j] == '(') {                    // named: %(name)s
+    const size_t close = p_text.find(')', j);
+    if (close == std::string_view::npos || close - j > 64) return 0;
+    j = close + 1;
+  }
   while (j < p_text.size() && std::string_view("-+#0'").find(p_text[j]) != std::string_view::npos)
     ++j;
   if (j < p_text.size() && p_text[j] == '*') ++j;

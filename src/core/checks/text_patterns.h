@@ -10,8 +10,8 @@
 namespace verbix {
 
 // The placeholders of a text, sorted (a multiset), each as it is written:
-//  - printf conversions: "%d", "%s", "%5.2f", "%-3d", "%1$s", "%lld" ("%%" is a literal
-//    percent sign, and "50% off" holds none: a blank is not taken for a flag);
+//  - printf conversions: "%d", "%s", "%5.2f", "%-3d", "%1$s", "%(name)s", "%lld" ("%%" is a
+//    literal percent sign, and "50% off" holds none: a blank is not taken for a flag);
 //  - brace fields: "{0}", "{name}", "{0:>3}", "{}" ("{{" and "}}" are literal braces);
 //  - markup tags: "<b>", "</b>", "<color=#f00>", "<br/>" (a "<" followed by a letter, or by
 //    "/" and a letter, up to the next ">" on the same line).
