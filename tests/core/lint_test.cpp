@@ -6,6 +6,7 @@
 
 #include "checks/lint_report.h"
 #include "data/language_data.h"
+#include "font_builders.h"
 #include "record_builders.h"
 #include "recording_window.h"
 
@@ -122,6 +123,29 @@ TEST(Lint, AFontThatCannotBeReadIsOneWarning) {
   EXPECT_EQ(problem_line(report.problems[0], "line"),
             "warning glyphs: glyphs: cannot read the font's character map: not a TrueType or "
             "OpenType font");
+}
+
+TEST(Lint, ALargeContentTableReportsInFileOrderWithGlyphsCountedOnce) {
+  // Large enough to be checked in slices side by side where there are several cores.
+  constexpr int kEntries = 90'000;
+  Value game = data_new(), project = data_new();
+  for (int i = 0; i < kEntries; ++i) {
+    const std::string id = "c" + std::to_string(i);
+    game["text_lut"][id] = lines({"Line %d"});
+    const bool broken = i % 20'000 == 7;
+    const bool accented = i % 30'000 == 11;
+    project["text_lut"][id] = lines({broken ? "Linea" : accented ? "L\xc3\xadnea %d" : "Linea %d"});
+  }
+  project["fnt_data"] = Value::bytes(testing::font({{3, 1, testing::format4({{0x20, 0x7E}})}}));
+  const LintReport report = lint_translation(project, Value::map(), game);
+  std::vector<std::string> ids;
+  for (const Problem& p : report.problems) ids.push_back(p.check + " " + p.id);
+  EXPECT_EQ(ids, (std::vector<std::string>{"placeholders c7", "placeholders c20007",
+                                           "placeholders c40007", "placeholders c60007",
+                                           "placeholders c80007", "glyphs c11"}));
+  EXPECT_EQ(report.problems.back().message,
+            "U+00ED \"\xc3\xad\" has no glyph in the font; used in 3 texts");
+  EXPECT_EQ(report.errors, 6u);
 }
 
 TEST(LintReport, LinesAreCappedAndTheJsonIsPinned) {

@@ -1,9 +1,13 @@
 #include "checks/lint.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <map>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "checks/font_cmap.h"
@@ -12,9 +16,6 @@
 
 namespace verbix {
 namespace {
-
-constexpr std::string_view kTables[] = {"sys_lbls", "sys_menu", "actr_lut",
-                                        "item_lut", "text_lut", "lng_info"};
 
 // Where a text stands: its table, its id, its line or row.
 struct Place {
@@ -71,59 +72,67 @@ std::string missing_from(const std::vector<std::string>& p_of,
   return out;
 }
 
-// The glyph check's state: the font's map, with a bitmap of the first plane for speed, and
-// for each missing character its first place and how many texts use it.
-struct GlyphCheck {
-  explicit GlyphCheck(const CharMap& p_map) : map(p_map), plane0(0x10000) {
-    for (const CodeRange& r : map.ranges())
-      for (char32_t c = r.first; c <= r.last && c < 0x10000; ++c) plane0[c] = true;
-  }
-  bool has(char32_t c) const { return c < 0x10000 ? plane0[c] : map.has(c); }
-
-  struct Missing {
-    Problem first;
-    size_t texts = 0;
-  };
-  CharMap map;
-  std::vector<bool> plane0;
-  std::map<char32_t, Missing> missing;
-};
-
 bool is_exempt(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0) || is_py_space(c); }
 
-class Linter {
+// The font's character map as the glyph check asks it, millions of times on a large game: a
+// bitmap of the first plane. Shared read-only by the checking threads.
+struct FontGlyphs {
+  explicit FontGlyphs(CharMap p_map) : map(std::move(p_map)), plane0(0x10000) {
+    for (const CodeRange& r : map.ranges())
+      for (char32_t c = r.first; c <= r.last && c < 0x10000; ++c) plane0[c] = true;
+    for (char32_t c = 0; c < 0x80; ++c) ascii_fine[c] = plane0[c] || is_exempt(c);
+  }
+  // Whether the character shows: it has a glyph, or it needs none.
+  bool fine(char32_t c) const {
+    if (c < 0x80) return ascii_fine[c];
+    return (c < 0x10000 ? plane0[c] : map.has(c)) || is_exempt(c);
+  }
+
+  CharMap map;
+  std::vector<bool> plane0;
+  bool ascii_fine[0x80] = {};
+};
+
+// A character without a glyph: its first use and how many texts use it.
+struct Missing {
+  Problem first;
+  size_t texts = 0;
+};
+
+// Checks the texts of one slice of a table and keeps what it finds; several run side by side
+// on the slices of a large table.
+class TextChecker {
  public:
-  Linter(const Value& p_project, const Value& p_meta, const Value& p_game)
-      : project_(p_project), meta_(p_meta), game_(p_game) {
-    const Value* format = p_meta.find("format");
-    if (format && format->is_text() && format->as_text() == "CSV") report_.place_word = "row";
-    read_font();
-  }
+  TextChecker(const Value& p_meta, const FontGlyphs* p_font) : meta_(p_meta), font_(p_font) {}
 
-  LintReport run() {
-    for (std::string_view table : kTables) walk(table);
-    add_glyph_problems();
-    for (const Problem& p : report_.problems)
-      ++(p.severity == Severity::Error ? report_.errors : report_.warnings);
-    return std::move(report_);
-  }
-
- private:
-  void read_font() {
-    const Value* font = project_.find("fnt_data");
-    if (!font || !font->is_bytes() || font->as_bytes().empty()) return;
-    CharMapRead read = read_char_map(font->as_bytes());
-    if (read.ok()) {
-      glyphs_.emplace(read.map);
+  // Checks the entries [p_from, p_to) of the project's table `p_table` (a map of texts or
+  // lists of lines, or the list of credit lines) against the game's.
+  void walk(std::string_view p_table, const Value& p_mine, const Value* p_english, size_t p_from,
+            size_t p_to) {
+    if (p_mine.is_list()) {  // the credit lines
+      const List& lines = p_mine.as_list();
+      for (size_t i = p_from; i < lines.size() && i < p_to; ++i) {
+        const std::string id = std::to_string(i);
+        const Value* eng = p_english && p_english->is_list() && i < p_english->size()
+                               ? &p_english->as_list()[i]
+                               : nullptr;
+        check_value(Place{p_table, &id, 0}, lines[i], eng, 0);
+      }
       return;
     }
-    Problem p;
-    p.check = "glyphs";
-    p.severity = Severity::Warning;
-    p.message = "glyphs: cannot read the font's character map: " + read.error;
-    report_.problems.push_back(std::move(p));
+    if (!p_mine.is_map()) return;
+    size_t i = 0;
+    for (const auto& [id, value] : p_mine.as_map()) {
+      if (i >= p_to) break;
+      if (i++ < p_from) continue;
+      check_value(Place{p_table, &id, 0}, value, p_english ? p_english->find(id) : nullptr, 0);
+    }
   }
 
+  std::vector<Problem> problems;
+  std::map<char32_t, Missing> missing;
+
+ private:
   // The line or row of the place's text, else of its id's first text; looked up only for a
   // problem found. Credit lines have none.
   std::optional<long long> position(const Place& p_place) const {
@@ -135,25 +144,6 @@ class Linter {
     const Value& pair = list[index < list.size() ? index : 0];
     if (!pair.is_list() || pair.size() == 0 || !pair.as_list()[0].is_int()) return std::nullopt;
     return pair.as_list()[0].as_int();
-  }
-
-  void walk(std::string_view p_table) {
-    const Value* mine = project_.find(p_table);
-    const Value* english = game_.find(p_table);
-    if (!mine) return;
-    if (mine->is_list()) {  // the credit lines
-      const List& lines = mine->as_list();
-      for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string id = std::to_string(i);
-        const Value* eng =
-            english && english->is_list() && i < english->size() ? &english->as_list()[i] : nullptr;
-        check_value(Place{p_table, &id, 0}, lines[i], eng, 0);
-      }
-      return;
-    }
-    if (!mine->is_map()) return;
-    for (const auto& [id, value] : mine->as_map())
-      check_value(Place{p_table, &id, 0}, value, english ? english->find(id) : nullptr, 0);
   }
 
   // A text, or a list of lines: line by line when the English has as many lines, else as
@@ -199,12 +189,12 @@ class Linter {
            std::string p_message) {
     Problem p = at(p_place, p_check, p_severity);
     p.message = std::move(p_message);
-    report_.problems.push_back(std::move(p));
+    problems.push_back(std::move(p));
   }
 
   void check_text(const Place& p_place, const std::string& p_mine, const std::string* p_english) {
     if (p_english && p_mine == *p_english) return;  // untranslated
-    if (glyphs_) check_glyphs(p_place, p_mine);
+    if (font_) check_glyphs(p_place, p_mine);
     if (!p_english) return;
     const std::string& eng = *p_english;
     if (is_spreadsheet_error(p_mine))
@@ -256,10 +246,10 @@ class Linter {
         ++pos;
       else if ((c = next_code_point(p_text, pos)) > 0x10FFFF)
         c = 0xFFFD;
-      if (glyphs_->has(c) || is_exempt(c)) continue;
+      if (font_->fine(c)) continue;
       if (std::find(seen.begin(), seen.end(), c) != seen.end()) continue;
       seen.push_back(c);
-      GlyphCheck::Missing& m = glyphs_->missing[c];
+      Missing& m = missing[c];
       if (m.texts++ == 0) {
         m.first = at(p_place, "glyphs", Severity::Error);
         append_utf8(m.first.character, c);
@@ -267,29 +257,100 @@ class Linter {
     }
   }
 
-  void add_glyph_problems() {
-    if (!glyphs_) return;
-    for (auto& [c, m] : glyphs_->missing) {
-      char code[16];
-      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-      m.first.message = std::string(code) + " " + quoted(m.first.character) +
-                        " has no glyph in the font; used in " + std::to_string(m.texts) +
-                        (m.texts == 1 ? " text" : " texts");
-      report_.problems.push_back(std::move(m.first));
-    }
-  }
-
-  const Value& project_;
   const Value& meta_;
-  const Value& game_;
-  std::optional<GlyphCheck> glyphs_;
-  LintReport report_;
+  const FontGlyphs* font_;
 };
+
+// The font's glyphs; nothing when the project embeds no font, or when its character map
+// cannot be read (then the one warning goes to `p_problems`).
+std::optional<FontGlyphs> read_font(const Value& p_project, std::vector<Problem>& p_problems) {
+  const Value* font = p_project.find("fnt_data");
+  if (!font || !font->is_bytes() || font->as_bytes().empty()) return std::nullopt;
+  CharMapRead read = read_char_map(font->as_bytes());
+  if (read.ok()) return FontGlyphs(std::move(read.map));
+  Problem p;
+  p.check = "glyphs";
+  p.severity = Severity::Warning;
+  p.message = "glyphs: cannot read the font's character map: " + read.error;
+  p_problems.push_back(std::move(p));
+  return std::nullopt;
+}
+
+// One problem per character without a glyph, by code point, at its first use.
+void add_glyph_problems(std::map<char32_t, Missing>& p_missing, std::vector<Problem>& p_out) {
+  for (auto& [c, m] : p_missing) {
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+    m.first.message = std::string(code) + " " + quoted(m.first.character) +
+                      " has no glyph in the font; used in " + std::to_string(m.texts) +
+                      (m.texts == 1 ? " text" : " texts");
+    p_out.push_back(std::move(m.first));
+  }
+}
+
+// How many slices the content table is checked in: one per core up to four, for tables large
+// enough that a thread pays (reading the texts is bound by memory, which a second core
+// doubles).
+size_t slice_count(size_t p_entries) {
+  constexpr size_t kSliceMin = 20'000;
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  return std::clamp<size_t>(p_entries / kSliceMin, 1, std::min<size_t>(cores, 4));
+}
 
 }  // namespace
 
 LintReport lint_translation(const Value& p_project, const Value& p_meta, const Value& p_game) {
-  return Linter(p_project, p_meta, p_game).run();
+  LintReport report;
+  const Value* format = p_meta.find("format");
+  if (format && format->is_text() && format->as_text() == "CSV") report.place_word = "row";
+  const std::optional<FontGlyphs> font = read_font(p_project, report.problems);
+  const FontGlyphs* glyphs = font ? &*font : nullptr;
+
+  // The small tables, then the content table in slices side by side, then the credits: each
+  // checker's problems follow the previous one's, so the order is the tables' and the file's.
+  const Value* content = p_project.find("text_lut");
+  const size_t entries = content && content->is_map() ? content->size() : 0;
+  const size_t slices = slice_count(entries);
+  std::vector<TextChecker> checkers(slices + 2, TextChecker(p_meta, glyphs));
+  for (std::string_view table : {"sys_lbls", "sys_menu", "actr_lut", "item_lut"})
+    if (const Value* mine = p_project.find(table))
+      checkers.front().walk(table, *mine, p_game.find(table), 0, SIZE_MAX);
+  auto check_slice = [&](size_t k) {
+    checkers[k + 1].walk("text_lut", *content, p_game.find("text_lut"), entries * k / slices,
+                         entries * (k + 1) / slices);
+  };
+  if (content) {
+    std::vector<std::thread> threads;
+    std::vector<std::exception_ptr> failures(slices);
+    for (size_t k = 1; k < slices; ++k)
+      threads.emplace_back([&, k] {
+        try {
+          check_slice(k);
+        } catch (...) {
+          failures[k] = std::current_exception();
+        }
+      });
+    check_slice(0);
+    for (std::thread& t : threads) t.join();
+    for (const std::exception_ptr& failure : failures)
+      if (failure) std::rethrow_exception(failure);
+  }
+  if (const Value* credits = p_project.find("lng_info"))
+    checkers.back().walk("lng_info", *credits, p_game.find("lng_info"), 0, SIZE_MAX);
+
+  std::map<char32_t, Missing> missing;
+  for (TextChecker& checker : checkers) {
+    report.problems.insert(report.problems.end(), std::make_move_iterator(checker.problems.begin()),
+                           std::make_move_iterator(checker.problems.end()));
+    for (auto& [c, m] : checker.missing) {
+      auto [it, fresh] = missing.try_emplace(c, std::move(m));
+      if (!fresh) it->second.texts += m.texts;
+    }
+  }
+  add_glyph_problems(missing, report.problems);
+  for (const Problem& p : report.problems)
+    ++(p.severity == Severity::Error ? report.errors : report.warnings);
+  return report;
 }
 
 }  // namespace verbix
