@@ -9,10 +9,14 @@
 #include "app/build_project.h"
 #include "app/create_project.h"
 #include "app/update_project.h"
+#include "checks/lint.h"
+#include "checks/lint_report.h"
 #include "project/project_reader.h"
 #include "session.h"
+#include "utils/file_io.h"
 #include "utils/log_service.h"
 #include "utils/memory.h"
+#include "utils/os_error.h"
 #include "utils/paths.h"
 
 namespace verbix::cli {
@@ -114,6 +118,35 @@ int build_command(const CommandOptions& p_opt) {
                                  BuildTools{no_file_browser});
       },
       "Failed to build: " + target);
+}
+
+int lint_command(const CommandOptions& p_opt) {
+  const std::string target = full_path(p_opt.target);
+  bool clean = false;
+  const int status = run(
+      p_opt,
+      [&](const Value& game, ConsoleWindow& window) {
+        if (!path_exists(target))
+          return error("Target translation file missing: " + target, false, &window);
+        DialogueRead project = dlg_2_dat(target, &window);
+        if (project.failed()) return error("Unable to load data from: " + target, false, &window);
+        const LintReport report = lint_translation(project.data, project.meta, game);
+        for (const Problem& problem : report.problems)
+          info(problem_line(problem, report.place_word), &window);
+        info(count_line(report), &window);
+        if (!p_opt.json.empty()) {
+          const std::string json_path = full_path(p_opt.json);
+          try {
+            write_file_replacing(json_path, report_json(report));
+          } catch (const OsError& e) {
+            return error("Failed to write the report: " + std::string(e.what()), false, &window);
+          }
+        }
+        clean = report.errors == 0 && (!p_opt.strict || report.warnings == 0);
+        return true;
+      },
+      "Failed to check: " + target);
+  return status == 0 && !clean ? kFailed : status;
 }
 
 }  // namespace verbix::cli

@@ -22,6 +22,9 @@ struct CommandOptions {
   std::string format;  // create, update: "TXT" or "CSV"; update: empty follows target
   std::string images;  // create: "NONE" or "PNG"; update: the image policy
   bool backup = true;  // update
+
+  std::string json;     // lint: the file the JSON report goes to; empty for none
+  bool strict = false;  // lint: warnings fail too
 };
 
 // The project folder `out` made as the Create tab makes it (its parent folder as the root,
@@ -35,7 +38,14 @@ int check_command(const CommandOptions& p_opt);
 // The Update button on `target`, with `format`, the image policy `images` and `backup`.
 int update_command(const CommandOptions& p_opt);
 
-// The Build button: `target` compiled into the folder `out`.
+// The Build button: `target` compiled into the folder `out`. Stops when the build checks
+// find errors unless --keep-going.
 int build_command(const CommandOptions& p_opt);
+
+// The build checks of the project of `target` against the game: every problem and the count
+// line on standard output, and the JSON report in the file `json` when given. 0 when there
+// are no errors (with `strict`, no problems at all); 1 otherwise, or when the game or the
+// project does not load or the report cannot be written.
+int lint_command(const CommandOptions& p_opt);
 
 }  // namespace verbix::cli

@@ -16,7 +16,8 @@ void print_error(std::string_view p_text);
 // How the console answers the workflows' questions.
 struct Answers {
   bool yes = false;         // --yes: Yes to every question about going on
-  bool keep_going = false;  // --keep-going: build although the compiler counted errors
+  bool keep_going = false;  // --keep-going: build although the compiler counted errors or
+                            // the build checks found errors
 };
 
 class ConsoleWindow final : public Window {
@@ -30,7 +31,8 @@ class ConsoleWindow final : public Window {
   // Prints the question and the answer on standard output. Without --yes, Yes to a question
   // is never given: the workflow stops rather than overwrite or delete, and standard error
   // says which question was answered No. The compiler's "abort?" question is the one whose
-  // Yes is the safe answer; it is answered Yes unless --keep-going.
+  // Yes is the safe answer; it is answered Yes unless --keep-going. The build checks'
+  // "build anyway?" question is answered Yes only with --keep-going.
   bool popup_yes_no(std::string_view p_msg, std::string_view p_title) override;
 
   // Whether an error was shown.

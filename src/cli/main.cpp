@@ -94,21 +94,36 @@ CLI::App* add_build(CLI::App& p_app, CommandOptions& p_opt) {
   cmd->add_option("--out", p_opt.out, "The existing folder the <language>.cld file is written to")
       ->required();
   cmd->add_flag("--keep-going", p_opt.answers.keep_going,
-                "Build even when the compiler counted errors (default: abort)");
+                "Build even when the compiler counted errors or the build checks found errors "
+                "(default: abort)");
+  return cmd;
+}
+
+CLI::App* add_lint(CLI::App& p_app, CommandOptions& p_opt) {
+  CLI::App* cmd = p_app.add_subcommand(
+      "lint",
+      "Run the build checks (placeholders, glyphs, spreadsheet damage, white space, "
+      "menu keys, empty texts) on a translation project; change nothing");
+  add_common(cmd, p_opt);
+  add_target(cmd, p_opt);
+  cmd->add_option("--json", p_opt.json, "Also write the problems as JSON to this file");
+  cmd->add_flag("--strict", p_opt.strict, "Fail on warnings too (default: on errors only)");
   return cmd;
 }
 
 int cli_main(int argc, char** argv) {
   CLI::App app{
-      "verbix-cli: the translation tool's Create, Check, Update and Build without the window."};
+      "verbix-cli: the translation tool's Create, Check, Update and Build without the window, "
+      "and the build checks (lint)."};
   app.require_subcommand(1);
   app.footer(
       "Exit status: 0 success, 1 the workflow failed or a question was answered No, 2 usage.");
-  CommandOptions create_opt, check_opt, update_opt, build_opt;
+  CommandOptions create_opt, check_opt, update_opt, build_opt, lint_opt;
   CLI::App* create = add_create(app, create_opt);
   CLI::App* check = add_check(app, check_opt);
   CLI::App* update = add_update(app, update_opt);
   CLI::App* build = add_build(app, build_opt);
+  CLI::App* lint = add_lint(app, lint_opt);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -118,6 +133,7 @@ int cli_main(int argc, char** argv) {
   if (check->parsed()) return check_command(check_opt);
   if (update->parsed()) return update_command(update_opt);
   if (build->parsed()) return build_command(build_opt);
+  if (lint->parsed()) return lint_command(lint_opt);
   return kUsage;
 }
 

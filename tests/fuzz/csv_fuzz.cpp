@@ -7,7 +7,7 @@
 #include "data/dialogue_csv.h"
 #include "quiet_window.h"
 #include "utils/csv_dialect.h"
-#include "utils/os_error.h"
+#include "utils/data_error.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   verbix::fuzzing::quiet_log();

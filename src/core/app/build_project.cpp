@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "checks/lint.h"
+#include "checks/lint_report.h"
 #include "data/compare.h"
 #include "project/compiler.h"
 #include "project/project_reader.h"
@@ -81,6 +83,8 @@ bool build_translation(const Value& p_game, const BuildRequest& p_request, Windo
   if (!data_compare(project.data, p_game, p_app))
     return error("Failed to build: " + src + "\n\nTry updating dialogue file.", false, p_app);
   exclude_unknown_images(project.data, p_game, p_app);
+  // What would break the game although the file is sound: asked about before compiling.
+  if (!build_checks_pass(lint_translation(project.data, project.meta, p_game), p_app)) return false;
   progress(p_app, "Writing " + path_basename(out));
   if (!compile(out, project.data, project.meta, p_app))
     return error("Failed to build: " + src, false, p_app);

@@ -27,8 +27,8 @@ BuildTools build_tools();
 
 // Builds the project against the game's record `p_game`. True when the language file was
 // written; false after an error stop or when the user declined to overwrite an existing
-// file ("Canceling build..."). Without a window no question is asked and an existing file
-// is replaced.
+// file or to build despite the checks' errors ("Canceling build..."). Without a window no
+// question is asked: an existing file is replaced and the checks' errors are only listed.
 bool build_translation(const Value& p_game, const BuildRequest& p_request, Window* p_app,
                        const BuildTools& p_tools = build_tools());
 
