@@ -15,6 +15,7 @@ import verbix
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import make_game_data as gen  # noqa: E402
+from stand_in import recording_opener  # noqa: E402
 
 TOOL_PARTS = ("VosselTarnWimble", "Tools", "Translation Tool")
 
@@ -112,9 +113,7 @@ def place(tmp_path, monkeypatch, utils):
     p.root.mkdir()
     monkeypatch.setenv("APPDATA", str(p.appdata))
     monkeypatch.setattr(verbix.utils, "executable", str(p.root / "verbix.exe"))
-    opener = tmp_path / "opener.sh"
-    opener.write_text(f'#!/bin/sh\necho "$1" >> "{p.opened}"\n')
-    opener.chmod(0o755)
+    opener = recording_opener(tmp_path, p.opened)
     monkeypatch.setenv("VERBIX_OPENER", str(opener))
     return p
 

@@ -142,15 +142,18 @@ void open_dir(std::string_view p_path, std::string_view p_file) {
     return;
   }
   try {
-#ifdef _WIN32
-    start_command_line(file.empty() ? "explorer \"" + joined + "\""
-                                    : "explorer /select,\"" + joined + "\"");
-#else
-    // Desktops other than Windows' cannot select a file: the folder is opened.
+    // VERBIX_OPENER names a program that stands in for the file explorer (the tests' seam);
+    // it is given the folder, as on desktops other than Windows', which cannot select a file.
     const char* opener = std::getenv("VERBIX_OPENER");
-    start_detached(
-        {opener && *opener ? opener : "xdg-open", file.empty() ? joined : path_dirname(joined)});
+    const bool stand_in = opener && *opener;
+#ifdef _WIN32
+    if (!stand_in) {
+      start_command_line(file.empty() ? "explorer \"" + joined + "\""
+                                      : "explorer /select,\"" + joined + "\"");
+      return;
+    }
 #endif
+    start_detached({stand_in ? opener : "xdg-open", file.empty() ? joined : path_dirname(joined)});
   } catch (const OsError& e) {
     utils.fail("Failed to open folder '" + joined + "': " + e.what());
   }
