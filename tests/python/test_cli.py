@@ -101,7 +101,7 @@ def run(cli, tmp_path):
 
 
 def files(folder):
-    return sorted(str(p.relative_to(folder)) + ("/" if p.is_dir() else "")
+    return sorted(p.relative_to(folder).as_posix() + ("/" if p.is_dir() else "")
                   for p in folder.rglob("*"))
 
 
@@ -209,7 +209,7 @@ def test_create_writes_what_the_converters_write(run, games, tmp_path, layout, i
     expected = saved_txt(tmp_path, rec) if layout == "TXT" else saved_csv(tmp_path, rec)
     assert (project / name).read_bytes() == expected
     pngs = {k + ".png": v for k, v in rec["img_data"].items()} if images != "NONE" else {}
-    assert {str(p.relative_to(project)): p.read_bytes()
+    assert {p.relative_to(project).as_posix(): p.read_bytes()
             for p in project.rglob("*.png")} == pngs
     assert list((project / "font").iterdir()) == []
 

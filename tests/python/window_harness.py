@@ -3,6 +3,7 @@
 message boxes and file dialogs, game data written by the generator, and windows that are
 closed and checked for errors that reached Tk."""
 
+import ctypes
 import os
 import pickle
 import sys
@@ -126,6 +127,12 @@ def game(tmp_path):
     return path, rec
 
 
+# Under Wine a new Tcl interpreter now and then cannot read its init.tcl ("couldn't read
+# file ...: Success"), a fault of Wine's file reading, not of the tool's, seen in about one
+# window start in twenty: such a start is tried once more.
+UNDER_WINE = sys.platform == "win32" and hasattr(ctypes.WinDLL("ntdll"), "wine_get_version")
+
+
 @pytest.fixture
 def open_app(place, dialogs):
     """Opens windows for the test (`open_app(first_file)`), closes those still open after it
@@ -133,7 +140,12 @@ def open_app(place, dialogs):
     apps, tk_errors = [], []
 
     def make(first_file=""):
-        app = verbix.App(str(first_file))
+        try:
+            app = verbix.App(str(first_file))
+        except RuntimeError as e:
+            if not (UNDER_WINE and "init.tcl" in str(e)):
+                raise
+            app = verbix.App(str(first_file))
         app.root.report_callback_exception = lambda *exc: tk_errors.append(exc)
         app.root.update()
         apps.append(app)
