@@ -107,7 +107,7 @@ def place(tmp_path, monkeypatch, utils):
             while True:
                 lines = self.opened.read_text().splitlines() if self.opened.exists() else []
                 if len(lines) >= expected or time.monotonic() > deadline:
-                    return [line.rstrip("/") for line in lines]
+                    return [line.rstrip("/" + os.sep) for line in lines]
                 time.sleep(0.02)
 
     p = Place()
