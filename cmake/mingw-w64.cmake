@@ -12,8 +12,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Self-contained programs: no MinGW runtime DLLs to ship beside them.
+# Self-contained programs and modules: no MinGW runtime DLLs and no zlib1.dll to ship
+# beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # This compiler's optimiser reports the standard library's own string and variant code as
 # overlapping copies and uninitialised reads (false positives the native compiler of the same

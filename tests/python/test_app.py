@@ -67,6 +67,7 @@ def test_under_a_python_interpreter_projects_go_where_the_command_started(
     assert open_app(game[0]).root_dir == str(started)
 
 
+@pytest.mark.skipif(sys.platform == "win32", reason="a POSIX rule: Windows always has APPDATA")
 @pytest.mark.parametrize("xdg", [True, False], ids=["XDG_CONFIG_HOME", "home"])
 def test_without_appdata_the_tool_folder_goes_to_the_configuration_folder(
         place, game, open_app, monkeypatch, tmp_path, xdg):
@@ -291,6 +292,8 @@ def test_a_cancelled_start_dialog_ends_the_process_without_saving(place, tmp_pat
     assert "ERROR: Failed to locate a valid language data file." in log.read_text("utf-8")
 
 
+@pytest.mark.skipif(sys.platform == "win32",
+                    reason="an X11 rule: a Windows desktop always has its display")
 def test_without_a_display_the_command_says_so_in_one_line(tmp_path, game):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     env["APPDATA"] = str(tmp_path / "appdata")

@@ -10,6 +10,7 @@ import time
 
 import pytest
 
+import stand_in
 import verbix
 
 CHECK = textwrap.dedent("""
@@ -22,7 +23,6 @@ CHECK = textwrap.dedent("""
 """)
 
 FAKE_HOST = textwrap.dedent("""\
-    #!{python}
     import json, os, sys
     with open(os.environ["RECORD"], "a") as f:
         f.write(json.dumps(sys.argv[1:]) + "\\n")
@@ -46,9 +46,7 @@ FAKE_LOOKUP = textwrap.dedent("""\
 def tool(tmp_path):
     """A tool folder with a source-form module file, a recording host and a lookup."""
     (tmp_path / "tool").mkdir()
-    host = tmp_path / "host.py"
-    host.write_text(FAKE_HOST.format(python=sys.executable))
-    host.chmod(0o755)
+    stand_in.program(tmp_path, "host", FAKE_HOST)
     lookup = tmp_path / "lookup"
     lookup.mkdir()
     (lookup / "pkg_resources.py").write_text(FAKE_LOOKUP)
@@ -61,7 +59,8 @@ def run_check(tool, packages, restart=True, installed="pytest", fail="", stdin="
     paths = ([str(tool / "lookup")] if lookup else []) + ([str(extra_path)] if extra_path else [])
     env["PYTHONPATH"] = os.pathsep.join(paths)
     proc = subprocess.run(
-        [sys.executable, "-c", CHECK, str(tool / "tool" / "verbix.py"), str(tool / "host.py"),
+        [sys.executable, "-c", CHECK, str(tool / "tool" / "verbix.py"),
+         str(stand_in.program_path(tool, "host")),
          json.dumps(packages), "1" if restart else "0"],
         input=stdin, capture_output=True, text=True, env=env, timeout=60)
     return proc, wait_for_records(tool, proc)
@@ -107,7 +106,8 @@ def test_local_wheel_chosen_by_text_order_and_installed_offline(tool):
         ["-m", "pip", "install", chosen, "--no-index", "--find-links", str(wheels)]]
     assert f"\nFound local wheel file: {chosen}. Installing...\n" in proc.stdout
     assert f"\nSuccessfully installed pkgx from {chosen}." in proc.stdout
-    assert relaunches(records) == [["-c", str(tool / "tool" / "verbix.py"), str(tool / "host.py"),
+    assert relaunches(records) == [["-c", str(tool / "tool" / "verbix.py"),
+                                    str(stand_in.program_path(tool, "host")),
                                     '["pkgx"]', "1"]]
     assert "START-UP GOES ON" not in proc.stdout
 

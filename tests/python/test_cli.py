@@ -12,6 +12,7 @@ import re
 import shutil
 import subprocess
 import sys
+import sysconfig
 import zlib
 from pathlib import Path
 
@@ -21,6 +22,7 @@ import verbix
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import make_game_data as gen  # noqa: E402
+from stand_in import recording_opener  # noqa: E402
 
 REPO = Path(__file__).resolve().parents[2]
 LOG_NAME = re.compile(r"log_\d{14}\.\.txt")
@@ -35,8 +37,9 @@ def find_cli():
         path = REPO / "build" / build / "src" / "cli" / "verbix-cli"
         if path.is_file():
             return path
-    # Installed by pip beside the interpreter, or anywhere on the PATH.
-    found = (shutil.which("verbix-cli", path=str(Path(sys.executable).parent))
+    # Installed by pip with the interpreter's scripts (bin/, or Scripts\ on Windows), or
+    # anywhere on the PATH.
+    found = (shutil.which("verbix-cli", path=sysconfig.get_path("scripts"))
              or shutil.which("verbix-cli"))
     if not found:
         pytest.skip("verbix-cli is not built (scripts/test builds it in build/core)")
@@ -70,9 +73,7 @@ class Runner:
         self.cli = cli
         self.logs = tmp_path / "cli-logs"  # apart from the module's log (conftest's utils)
         self.opened = tmp_path / "opened.txt"
-        opener = tmp_path / "opener.sh"
-        opener.write_text(f'#!/bin/sh\necho "$1" >> "{self.opened}"\n')
-        opener.chmod(0o755)
+        opener = recording_opener(tmp_path, self.opened)
         self.env = {k: v for k, v in os.environ.items() if k != "APPDATA"}
         self.env.update(XDG_CONFIG_HOME=str(tmp_path / "config"), VERBIX_OPENER=str(opener))
 
@@ -100,7 +101,7 @@ def run(cli, tmp_path):
 
 
 def files(folder):
-    return sorted(str(p.relative_to(folder)) + ("/" if p.is_dir() else "")
+    return sorted(p.relative_to(folder).as_posix() + ("/" if p.is_dir() else "")
                   for p in folder.rglob("*"))
 
 
@@ -209,7 +210,7 @@ def test_create_writes_what_the_converters_write(run, games, tmp_path, layout, i
     expected = saved_txt(tmp_path, rec) if layout == "TXT" else saved_csv(tmp_path, rec)
     assert (project / name).read_bytes() == expected
     pngs = {k + ".png": v for k, v in rec["img_data"].items()} if images != "NONE" else {}
-    assert {str(p.relative_to(project)): p.read_bytes()
+    assert {p.relative_to(project).as_posix(): p.read_bytes()
             for p in project.rglob("*.png")} == pngs
     assert list((project / "font").iterdir()) == []
 

@@ -16,7 +16,7 @@ def generate(app, name, layout="TXT", images="NONE"):
 
 
 def files(folder):
-    return sorted(str(p.relative_to(folder)) + ("/" if p.is_dir() else "")
+    return sorted(p.relative_to(folder).as_posix() + ("/" if p.is_dir() else "")
                   for p in folder.rglob("*"))
 
 

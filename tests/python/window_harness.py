@@ -3,6 +3,7 @@
 message boxes and file dialogs, game data written by the generator, and windows that are
 closed and checked for errors that reached Tk."""
 
+import ctypes
 import os
 import pickle
 import sys
@@ -15,6 +16,7 @@ import verbix
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import make_game_data as gen  # noqa: E402
+from stand_in import recording_opener  # noqa: E402
 
 TOOL_PARTS = ("VosselTarnWimble", "Tools", "Translation Tool")
 
@@ -105,16 +107,14 @@ def place(tmp_path, monkeypatch, utils):
             while True:
                 lines = self.opened.read_text().splitlines() if self.opened.exists() else []
                 if len(lines) >= expected or time.monotonic() > deadline:
-                    return [line.rstrip("/") for line in lines]
+                    return [line.rstrip("/" + os.sep) for line in lines]
                 time.sleep(0.02)
 
     p = Place()
     p.root.mkdir()
     monkeypatch.setenv("APPDATA", str(p.appdata))
     monkeypatch.setattr(verbix.utils, "executable", str(p.root / "verbix.exe"))
-    opener = tmp_path / "opener.sh"
-    opener.write_text(f'#!/bin/sh\necho "$1" >> "{p.opened}"\n')
-    opener.chmod(0o755)
+    opener = recording_opener(tmp_path, p.opened)
     monkeypatch.setenv("VERBIX_OPENER", str(opener))
     return p
 
@@ -127,6 +127,12 @@ def game(tmp_path):
     return path, rec
 
 
+# Under Wine a new Tcl interpreter now and then cannot read its init.tcl ("couldn't read
+# file ...: Success"), a fault of Wine's file reading, not of the tool's, seen in about one
+# window start in twenty: such a start is tried once more.
+UNDER_WINE = sys.platform == "win32" and hasattr(ctypes.WinDLL("ntdll"), "wine_get_version")
+
+
 @pytest.fixture
 def open_app(place, dialogs):
     """Opens windows for the test (`open_app(first_file)`), closes those still open after it
@@ -134,7 +140,12 @@ def open_app(place, dialogs):
     apps, tk_errors = [], []
 
     def make(first_file=""):
-        app = verbix.App(str(first_file))
+        try:
+            app = verbix.App(str(first_file))
+        except RuntimeError as e:
+            if not (UNDER_WINE and "init.tcl" in str(e)):
+                raise
+            app = verbix.App(str(first_file))
         app.root.report_callback_exception = lambda *exc: tk_errors.append(exc)
         app.root.update()
         apps.append(app)

@@ -16,6 +16,13 @@
 #include "utils/os_error.h"
 #include "utils/process.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX  // std::max below, not windows.h's macro
+#endif
+#include <windows.h>
+#endif
+
 namespace verbix {
 namespace fs = std::filesystem;
 namespace {
@@ -24,6 +31,20 @@ std::string trimmed_error(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
     text.pop_back();
   return text;
+}
+
+// The program standing in for the file explorer (VERBIX_OPENER, the tests' seam), or "".
+// Windows: read from the process's environment, which the host's C runtime keeps current,
+// not from this module's C runtime's copy of it.
+std::string opener_override() {
+#ifdef _WIN32
+  wchar_t buf[4096];
+  const DWORD n = GetEnvironmentVariableW(L"VERBIX_OPENER", buf, 4096);
+  return n > 0 && n < 4096 ? path_text(fs::path(std::wstring(buf, n))) : std::string();
+#else
+  const char* value = std::getenv("VERBIX_OPENER");
+  return value ? value : "";
+#endif
 }
 
 // Runs a command-interpreter fallback; returns nothing on success, else its error text.
@@ -114,15 +135,18 @@ void open_dir(std::string_view p_path, std::string_view p_file) {
     return;
   }
   try {
+    // A stand-in for the file explorer is given the folder, as on desktops other than
+    // Windows', which cannot select a file.
+    const std::string opener = opener_override();
+    const bool stand_in = !opener.empty();
 #ifdef _WIN32
-    start_command_line(file.empty() ? "explorer \"" + joined + "\""
-                                    : "explorer /select,\"" + joined + "\"");
-#else
-    // Desktops other than Windows' cannot select a file: the folder is opened.
-    const char* opener = std::getenv("VERBIX_OPENER");
-    start_detached(
-        {opener && *opener ? opener : "xdg-open", file.empty() ? joined : path_dirname(joined)});
+    if (!stand_in) {
+      start_command_line(file.empty() ? "explorer \"" + joined + "\""
+                                      : "explorer /select,\"" + joined + "\"");
+      return;
+    }
 #endif
+    start_detached({stand_in ? opener : "xdg-open", file.empty() ? joined : path_dirname(joined)});
   } catch (const OsError& e) {
     utils.fail("Failed to open folder '" + joined + "': " + e.what());
   }
