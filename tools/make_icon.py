@@ -19,7 +19,7 @@ SAMPLES = 4  # per axis, for smooth edges
 BLUE = (31, 106, 165)
 ORANGE = (232, 140, 40)
 WHITE = (255, 255, 255)
-OUT = pathlib.Path(__file__).resolve().parent.parent / "src" / "module" / "app" / "vossel_ico.inc"
+OUT = pathlib.Path(__file__).resolve().parent.parent / "src" / "module" / "window" / "vossel_ico.inc"
 
 
 def rounded_rect(x, y, left, top, right, bottom, radius):
