@@ -28,7 +28,6 @@ using Workflow = std::function<bool(const Value& p_game, ConsoleWindow& p_window
 // `p_fallback` is the message for standard error when the workflow failed without one.
 int run(const CommandOptions& p_opt, const Workflow& p_work, const std::string& p_fallback) {
   setup_log(p_opt.log_dir);
-  wait_for_free_log_name();
   ConsoleWindow window(p_opt.answers);
   bool ok = false;
   if (std::optional<Value> game = load_game(p_opt.game, window)) {

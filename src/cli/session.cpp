@@ -1,8 +1,6 @@
 #include "session.h"
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "app/game_data.h"
 #include "console_window.h"
@@ -15,6 +13,7 @@
 namespace verbix::cli {
 void setup_log(const std::string& p_log_dir) {
   utils.CSH_WAIT = false;
+  utils.LOG_UNIQUE = true;  // back-to-back runs get files of their own without waiting
   utils.ERR_WAIT = false;
   utils.log_dir_and_file(
       p_log_dir.empty() ? path_join(tool_folder(), "logs") : full_path(p_log_dir), "log.txt");
@@ -26,15 +25,6 @@ void setup_log(const std::string& p_log_dir) {
       print_error(p_text);
     }
   };
-}
-
-void wait_for_free_log_name() {
-  auto name = [] {
-    return path_join(utils.LOG_PATH,
-                     utils.LOG_NAME + "_" + utils.timestamp() + "." + utils.LOG_EXTN);
-  };
-  for (int i = 0; i < 40 && path_exists(name()); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
 std::optional<Value> load_game(const std::string& p_path, Window& p_app) {

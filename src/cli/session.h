@@ -17,11 +17,6 @@ namespace verbix::cli {
 // written to standard error.
 void setup_log(const std::string& p_log_dir);
 
-// The run's log file is named after the second of its first flush: when a file of the name
-// of the current second is there already (an earlier command in the same second), this
-// waits for the next second rather than let this run overwrite that command's log.
-void wait_for_free_log_name();
-
 // The game's record from the language data file at `p_path`, after "Successfully loaded
 // language data." through `p_app`, with its section keys appended to SECTIONS. Nothing when
 // the file is missing, does not load or is not language data: the reason is logged, and it

@@ -13,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import sysconfig
+import time
 import zlib
 from pathlib import Path
 
@@ -25,7 +26,7 @@ import make_game_data as gen  # noqa: E402
 from stand_in import recording_opener  # noqa: E402
 
 REPO = Path(__file__).resolve().parents[2]
-LOG_NAME = re.compile(r"log_\d{14}\.\.txt")
+LOG_NAME = re.compile(r"log_\d{14}(_\d+)?\.\.txt")
 
 
 def find_cli():
@@ -248,6 +249,22 @@ def test_create_replaces_a_project_only_with_yes(run, games, tmp_path):
     assert files(project) == ["dialogue.txt", "font/"]
     assert (project / "dialogue.txt").read_bytes() == saved_txt(tmp_path, rec)
     assert len(run.log_files()) == 2  # one file per run, even within one second
+
+
+def test_a_run_never_writes_into_a_log_file_of_another(run, tmp_path):
+    # Earlier runs' files for this second and the next few: the run takes a name of its own
+    # at once (a suffix), rather than waiting for a free second or writing into theirs.
+    run.logs.mkdir(parents=True)
+    now = time.time()
+    taken = [run.logs / f"log_{time.strftime('%Y%m%d%H%M%S', time.localtime(now + s))}..txt"
+             for s in range(6)]
+    for path in taken:
+        path.write_text("another run\n")
+    done = run("check", "--game", tmp_path / "missing.dat", "--target", tmp_path / "x.txt")
+    assert done.returncode == 1
+    assert all(path.read_text() == "another run\n" for path in taken)
+    new = [f for f in run.log_files() if f not in taken]
+    assert len(new) == 1 and re.fullmatch(r"log_\d{14}_2\.\.txt", new[0].name)
 
 
 def test_create_with_yes_never_deletes_a_folder_that_holds_no_project(run, games, tmp_path):

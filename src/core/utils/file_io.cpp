@@ -9,6 +9,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 #include "utils/os_error.h"
@@ -48,6 +51,22 @@ File open_file(std::string_view path, const char* mode) {
 #endif
   if (!f) throw OsError::from_errno(errno ? errno : EIO, std::string(path));
   return File(f);
+}
+
+bool create_new_file(std::string_view path) {
+#ifdef _WIN32
+  HANDLE h = CreateFileW(fs_path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) return CloseHandle(h), true;
+  const DWORD code = GetLastError();
+  if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return false;
+  throw OsError(std::error_code(static_cast<int>(code), std::system_category()), std::string(path));
+#else
+  const int fd = ::open(std::string(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd >= 0) return ::close(fd), true;
+  if (errno == EEXIST) return false;
+  throw OsError::from_errno(errno, std::string(path));
+#endif
 }
 
 std::string read_file(std::string_view path) {

@@ -27,6 +27,11 @@ std::string read_file(std::string_view path);
 // Writes `data` to the file, truncating it (or appending to it). Throws OsError.
 void write_file(std::string_view path, std::string_view data, bool append = false);
 
+// Creates `path` as an empty file if no entry of that name exists, in one step that no other
+// process can interleave with: true when this call made it, false when the name was taken.
+// Throws OsError for any other failure (a missing folder, no permission).
+bool create_new_file(std::string_view path);
+
 // Writes `data` to a temporary file beside `path` and renames it over `path`, so that a
 // failed or interrupted write leaves the old file whole. Throws OsError.
 void write_file_replacing(std::string_view path, std::string_view data);

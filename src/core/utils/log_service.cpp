@@ -147,6 +147,21 @@ void import_utils::log_flush() {
   }
 }
 
+namespace {
+
+// The first free name of "<base>.<ext>", "<base>_2.<ext>", ..., created empty on the spot so
+// that a process starting at the same moment takes the next one.
+std::string claim_log_name(const std::string& p_dir, const std::string& p_base,
+                           const std::string& p_ext) {
+  for (int n = 1;; ++n) {
+    const std::string name = n == 1 ? p_base : p_base + "_" + std::to_string(n);
+    const std::string path = path_join(p_dir, name + "." + p_ext);
+    if (create_new_file(path) || n == 10000) return path;
+  }
+}
+
+}  // namespace
+
 void import_utils::log_write(std::string_view p_name) {
   std::lock_guard lock(log_thread_lock);
   _log_write(p_name);
@@ -158,7 +173,8 @@ void import_utils::_log_write(std::string_view p_name) {
   std::error_code ec;
   std::filesystem::create_directories(fs_path(LOG_PATH), ec);
   if (ec) throw OsError(ec, LOG_PATH);
-  current_log = path_join(LOG_PATH, stem + "_" + timestamp() + "." + LOG_EXTN);
+  current_log = LOG_UNIQUE ? claim_log_name(LOG_PATH, stem + "_" + timestamp(), LOG_EXTN)
+                           : path_join(LOG_PATH, stem + "_" + timestamp() + "." + LOG_EXTN);
   write_file(current_log, to_platform_newlines(joined_lines(_output)));
   _output.clear();
   prune_log_folder();

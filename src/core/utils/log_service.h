@@ -45,6 +45,9 @@ class import_utils {
   std::vector<std::string> _output;  // progress lines not yet written
   std::vector<std::string> _errors;  // every error line of the run; never cleared
   std::string current_log;           // the run's log file; empty until the first write
+  // true: a log file name already taken gets a suffix ("log_<time>_2.txt") instead of being
+  // reused, so that runs started within one second each keep a file of their own.
+  bool LOG_UNIQUE = false;
   bool log_thread_halt = false;
   std::mutex log_thread_lock;  // not reentrant: guards the writes of the log file
 

@@ -171,6 +171,7 @@ void App::build_log_panel() {
   log_open.attr("pack")("side"_a = "right", "padx"_a = 10, "pady"_a = 10);
   log_text = tk::make("CTkTextbox", log_frame, {{"font", log_font}, {"state", tk::disabled()}});
   log_text.attr("pack")("padx"_a = 10, "pady"_a = 5, "fill"_a = "both", "expand"_a = true);
+  log_inner = log_text.attr("_textbox");  // the Tk text widget inside the box
   build_progress();
 }
 

@@ -7,6 +7,7 @@
 // command given to Tk checks first that the window is still there.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -58,6 +59,9 @@ class App : public Window {
   bool popup_yes_no(std::string_view p_msg, std::string_view p_title = kConfirmTitle) override;
   void clear_log();
   void open_logs();
+  // Scrolls the log panel to its last line and redraws: at once with `p_now`, otherwise at
+  // most every 50 ms, a timer catching up with the lines in between.
+  void show_log_end(bool p_now);
   void input_disable();
   void input_enable();
   // Shows the step and its count under the log panel, and repaints the window while input
@@ -102,6 +106,7 @@ class App : public Window {
   nb::tuple gui_font;
   nb::object main_frame, tab_frame, log_frame, tabview, tab_new, tab_upd, tab_bld;
   nb::object log_title, log_label, log_open, log_text;
+  nb::object log_inner;                                   // the Tk text widget inside log_text
   nb::object progress_frame, progress_lbl, progress_bar;  // under the log panel
   nb::object create_folder_lbl, create_folder_inp, create_format_lbl, create_format_opt,
       create_images_lbl, create_images_opt, create_folder_btn;
@@ -132,8 +137,11 @@ class App : public Window {
 
   tk::Commands commands_;
   std::vector<std::pair<nb::object, nb::object>> blocked_;  // widgets input_disable disabled
-  bool close_pending_ = false;  // the window was closed while a command ran
-  std::string progress_step_;   // the step and the per mille last shown
+  bool close_pending_ = false;                         // the window was closed while a command ran
+  std::chrono::steady_clock::time_point log_shown_{};  // the last scroll and redraw of the log
+  bool log_show_due_ = false;                          // the timer of show_log_now is set
+  void show_log_now();
+  std::string progress_step_;  // the step and the per mille last shown
   std::size_t progress_shown_ = 0;
 };
 

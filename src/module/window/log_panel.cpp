@@ -3,6 +3,8 @@
 // at once, because the commands that call them keep the event loop busy.
 #include <nanobind/stl/string.h>
 
+#include <chrono>
+
 #include "utils/file_helpers.h"
 #include "utils/log_service.h"
 #include "utils/paths.h"
@@ -26,23 +28,43 @@ nb::str str_of(std::string_view text) { return nb::str(text.data(), text.size())
 
 }  // namespace
 
+// Each line goes into the text at once, through the inner Tk text widget: customtkinter's own
+// configure redraws the whole box on every state change. Scrolling and redrawing, the costly
+// part, happen at most every 50 ms; a timer, the end of the command and every box that opens
+// show the lines that came in between.
 void App::append_log(std::string_view p_msg) {
   utils.info(p_msg);
   if (!is_open()) return;
-  log_text.attr("configure")("state"_a = tk::normal());
-  log_text.attr("insert")("end", str_of(std::string(p_msg) + "\n"));
-  log_text.attr("see")("end");
-  log_text.attr("configure")("state"_a = tk::disabled());
+  log_inner.attr("configure")("state"_a = tk::normal());
+  log_inner.attr("insert")("end", str_of(std::string(p_msg) + "\n"));
+  log_inner.attr("configure")("state"_a = tk::disabled());
+  show_log_end(false);
+}
+
+void App::show_log_end(bool p_now) {
+  if (!is_open()) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (!p_now && now - log_shown_ < std::chrono::milliseconds(50)) {
+    if (!log_show_due_) root.attr("after")(50, command("show_log_end", &App::show_log_now));
+    log_show_due_ = true;
+    return;
+  }
+  log_inner.attr("see")("end");
   tk::process_idle(root);
+  log_shown_ = std::chrono::steady_clock::now();
+}
+
+void App::show_log_now() {
+  log_show_due_ = false;
+  show_log_end(true);
 }
 
 void App::clear_log() {
   if (!is_open()) return;
-  log_text.attr("configure")("state"_a = tk::normal());
-  log_text.attr("delete")("1.0", "end");
-  log_text.attr("see")("end");
-  log_text.attr("configure")("state"_a = tk::disabled());
-  tk::process_idle(root);
+  log_inner.attr("configure")("state"_a = tk::normal());
+  log_inner.attr("delete")("1.0", "end");
+  log_inner.attr("configure")("state"_a = tk::disabled());
+  show_log_end(true);
 }
 
 void App::save_log() { utils.log_flush(); }
@@ -94,6 +116,8 @@ void App::progress(std::string_view p_step, std::size_t p_done, std::size_t p_to
   if (p_total) text += " " + std::to_string(p_done) + "/" + std::to_string(p_total);
   progress_lbl.attr("configure")("text"_a = str_of(text));
   progress_bar.attr("set")(static_cast<double>(permille) / 1000.0);
+  log_inner.attr("see")("end");
+  log_shown_ = std::chrono::steady_clock::now();
   // While input is blocked the whole event queue may run: the window repaints what other
   // windows uncovered, and clicks and keys meet disabled widgets. Otherwise only redraws.
   if (blocked_.empty())
@@ -126,6 +150,7 @@ InputBlock::InputBlock(App& p_app) : app_(p_app) { app_.input_disable(); }
 
 InputBlock::~InputBlock() {
   try {
+    app_.show_log_end(true);
     app_.reset_progress();
     app_.input_enable();
     app_.save_log();
@@ -156,13 +181,13 @@ std::string App::sel_dir(std::string_view p_path, std::string_view p_title) {
 // A closed window shows no boxes; its questions are answered No.
 void App::popup_error(std::string_view p_msg, std::string_view p_title) {
   if (!is_open()) return;
-  tk::process_idle(root);
+  show_log_end(true);
   tk::show_error(root, p_title, p_msg);
 }
 
 bool App::popup_yes_no(std::string_view p_msg, std::string_view p_title) {
   if (!is_open()) return false;
-  tk::process_idle(root);
+  show_log_end(true);
   return tk::ask_yes_no(root, p_title, p_msg);
 }
 
