@@ -3,6 +3,7 @@ folders the user chose, write over a file under a name cut short, or lose what t
 verbix-cli runs on real folders of generated game data."""
 
 import re
+import sys
 
 import pytest
 
@@ -127,6 +128,7 @@ def snapshot(folder):
     return {str(p.relative_to(folder)): p.read_bytes() for p in folder.rglob("*") if p.is_file()}
 
 
+@pytest.mark.skipif(sys.platform == "win32", reason="the small disk is a tmpfs mounted for the test, a Linux file system")
 def test_a_full_disk_never_loses_an_image(run, games, small_disk):
     """At every level of free space, Update with backups either completes, or stops with the
     file it could not back up named and the project as it was; no backup is truncated."""
@@ -176,6 +178,7 @@ def subprocess_rm(path):
 # -- Links out of the project --
 
 
+@pytest.mark.skipif(sys.platform == "win32", reason="creating symbolic links needs a privilege on Windows")
 def test_links_out_of_the_project_are_not_followed(run, games, tmp_path):
     outside = tmp_path / "outside"
     (outside / "pics").mkdir(parents=True)
@@ -252,6 +255,7 @@ def test_a_csv_project_keeps_empty_item_descriptions(run, tmp_path):
 # -- kill -9 in the middle of Update and Build --
 
 
+@pytest.mark.skipif(sys.platform == "win32", reason="kill -9 is a POSIX signal")
 def test_kills_leave_whole_files_and_the_next_run_leaves_no_temporary_file(run, tmp_path):
     import json
     import random
@@ -356,6 +360,7 @@ def test_a_line_break_in_a_csv_cell_refuses_the_change_to_txt(run, games, tmp_pa
 # -- Smaller faults: odd names, pipes, misplaced paths --
 
 
+@pytest.mark.skipif(sys.platform == "win32", reason="named pipes are made with os.mkfifo, a POSIX call")
 def test_odd_files_get_a_message_that_says_what_is_wrong(run, games, tmp_path, utils, recorder):
     import os
     project = tmp_path / "English"
@@ -395,6 +400,7 @@ def test_odd_files_get_a_message_that_says_what_is_wrong(run, games, tmp_path, u
 # -- Memory --
 
 
+@pytest.mark.skipif(sys.platform == "win32", reason="the address-space limit comes from the POSIX resource module")
 def test_memory_out_of_proportion_is_refused_or_reported(run, games, tmp_path):
     import resource
     import subprocess

@@ -10,11 +10,15 @@ import pathlib
 import subprocess
 import sys
 
+import pytest
+
 import verbix
 
 COMMITTED = pathlib.Path(__file__).resolve().parents[2] / "src" / "module" / "verbix.pyi"
 
 
+@pytest.mark.skipif(sys.platform == "win32",
+                    reason="the stubs are generated where the module is built; the wheel ships them")
 def test_stubs_of_the_built_module_equal_the_committed_ones(tmp_path):
     out = tmp_path / "verbix.pyi"
     subprocess.run([sys.executable, "-m", "nanobind.stubgen", "-q", "-m", "verbix",
