@@ -15,10 +15,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  verbix::fuzzing::QuietWindow window;
-  struct Forget {
-    ~Forget() { verbix::fuzzing::forget_log(); }
-  } forget;
+  verbix::fuzzing::QuietInput input;
+  verbix::fuzzing::QuietWindow& window = input.window;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   verbix::CsvTable rows;
   try {

@@ -35,10 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       verbix::path_join(project_folder, csv ? "dialogue.txt" : "dialogue.csv");
   unlink(other.c_str());
   verbix::write_file(file, std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
-  verbix::fuzzing::QuietWindow window;
-  struct Forget {
-    ~Forget() { verbix::fuzzing::forget_log(); }
-  } forget;
+  verbix::fuzzing::QuietInput input;
+  verbix::fuzzing::QuietWindow& window = input.window;
   verbix::dlg_2_dat(file, &window);
   return 0;
 }

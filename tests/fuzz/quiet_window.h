@@ -22,6 +22,16 @@ class QuietWindow : public Window {
 void quiet_log();
 void forget_log();
 
+// What one input of a dialogue target runs with: the quiet window, and the log's lines of
+// the input dropped when it ends.
+struct QuietInput {
+  QuietWindow window;
+  QuietInput() = default;
+  QuietInput(const QuietInput&) = delete;
+  QuietInput& operator=(const QuietInput&) = delete;
+  ~QuietInput() { forget_log(); }
+};
+
 // The section names of the generated tiny game, whose dialogue files are the seeds: the TXT
 // reader reads only the sections it knows.
 void add_seed_sections();

@@ -8,30 +8,7 @@ import sys
 import pytest
 
 import verbix
-from test_cli import Runner, files, find_cli, gen, make_project  # noqa: F401 (fixtures)
-
-
-@pytest.fixture(scope="module")
-def cli():
-    return find_cli()
-
-
-@pytest.fixture
-def run(cli, tmp_path):
-    return Runner(cli, tmp_path)
-
-
-@pytest.fixture(scope="module")
-def games(tmp_path_factory):
-    folder = tmp_path_factory.mktemp("games")
-    out = {}
-    for version in (1, 2):
-        path = folder / f"lang_v{version}.dat"
-        out[version] = (path, gen.write_lang_dat(path, "tiny", version=version))
-        for key in out[version][1]["sections"]:
-            if key not in verbix.SECTIONS:
-                verbix.SECTIONS.append(key)
-    return out
+from test_cli import cli, files, games, gen, make_project, run  # noqa: F401 (fixtures)
 
 
 def with_language(target, name):
