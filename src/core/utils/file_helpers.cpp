@@ -15,6 +15,7 @@
 #include "utils/log_service.h"
 #include "utils/os_error.h"
 #include "utils/process.h"
+#include "utils/tool_folder.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -34,18 +35,7 @@ std::string trimmed_error(std::string text) {
 }
 
 // The program standing in for the file explorer (VERBIX_OPENER, the tests' seam), or "".
-// Windows: read from the process's environment, which the host's C runtime keeps current,
-// not from this module's C runtime's copy of it.
-std::string opener_override() {
-#ifdef _WIN32
-  wchar_t buf[4096];
-  const DWORD n = GetEnvironmentVariableW(L"VERBIX_OPENER", buf, 4096);
-  return n > 0 && n < 4096 ? path_text(fs::path(std::wstring(buf, n))) : std::string();
-#else
-  const char* value = std::getenv("VERBIX_OPENER");
-  return value ? value : "";
-#endif
-}
+std::string opener_override() { return environment_text("VERBIX_OPENER"); }
 
 // Runs a command-interpreter fallback; returns nothing on success, else its error text.
 std::optional<std::string> run_fallback(const std::vector<std::string>& argv) {

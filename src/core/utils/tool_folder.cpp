@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <pwd.h>
 #include <unistd.h>
 #endif
@@ -12,11 +14,20 @@
 
 namespace verbix {
 
+// Windows: read from the process's environment, which the host's C runtime keeps current
+// (Python's os.environ writes there), not from this module's C runtime's own copy of it.
 std::string environment_text(const char* p_name) {
 #ifdef _WIN32
   const std::wstring wide(p_name, p_name + std::char_traits<char>::length(p_name));
-  const wchar_t* value = _wgetenv(wide.c_str());
-  return value ? path_text(std::filesystem::path(value)) : std::string();
+  std::wstring value(256, L'\0');
+  DWORD n = GetEnvironmentVariableW(wide.c_str(), value.data(), static_cast<DWORD>(value.size()));
+  if (n >= value.size()) {  // too small: n is the size needed, with the terminator
+    value.resize(n);
+    n = GetEnvironmentVariableW(wide.c_str(), value.data(), static_cast<DWORD>(value.size()));
+  }
+  if (n == 0 || n >= value.size()) return std::string();
+  value.resize(n);
+  return path_text(std::filesystem::path(value));
 #else
   const char* value = std::getenv(p_name);
   return value ? std::string(value) : std::string();

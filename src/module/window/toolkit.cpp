@@ -95,8 +95,8 @@ int combo_width(nb::handle combo, nb::handle font, nb::handle values, int min_wi
   for (nb::handle value : values) text = std::max(text, nb::cast<int>(measure(value)));
   // The text field starts after the left corner and ends 3 pixels before the arrow button,
   // which is as wide as the box is high; the field keeps a few pixels of its own around
-  // the text.
-  constexpr int kFieldMargin = 8;
+  // the text (more under Windows' Tk than under X11's: 16 covers both).
+  constexpr int kFieldMargin = 16;
   const int width = text + nb::cast<int>(combo.attr("cget")("corner_radius")) +
                     nb::cast<int>(combo.attr("cget")("height")) + 3 + kFieldMargin;
   return std::max(width, min_width);
