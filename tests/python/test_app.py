@@ -83,13 +83,18 @@ def test_without_appdata_the_tool_folder_goes_to_the_configuration_folder(
     assert (base.joinpath(*TOOL_PARTS) / "tool.ico").is_file()
 
 
-def test_start_removes_the_files_of_the_earlier_layout(place, game, open_app):
+def test_start_removes_the_files_of_the_earlier_layout_and_a_cut_short_save(place, game,
+                                                                           open_app):
     base = place.appdata / "VosselTarnWimble" / "Tools"
-    base.mkdir(parents=True)
+    tools = base.joinpath(*TOOL_PARTS[2:])
+    tools.mkdir(parents=True)
     (base / "verbix.png").write_bytes(b"old")
     (base / "verbix.cfg").write_bytes(b"old")
+    (tools / "tool.cfg.tmp-verbix-123456").write_bytes(b"half")
+    (tools / "notes.tmp").write_bytes(b"the user's")
     open_app(game[0])
     assert not (base / "verbix.png").exists() and not (base / "verbix.cfg").exists()
+    assert sorted(p.name for p in tools.glob("*tmp*")) == ["notes.tmp"]
 
 
 def test_the_icon_file_is_the_decoded_blob_and_one_image(app):

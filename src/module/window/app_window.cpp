@@ -15,6 +15,7 @@
 #include "utils/log_service.h"
 #include "utils/paths.h"
 #include "utils/root_folder.h"
+#include "utils/temp_files.h"
 #include "utils/tool_folder.h"
 #include "window/icon.h"
 #include "window/tab_builder.h"
@@ -81,6 +82,7 @@ void App::make_tool_folder() {
   ico_file = path_join(tool_dir, "tool.ico");
   cfg_file = path_join(tool_dir, "tool.cfg");
   utils.log_dir_and_file(path_join(tool_dir, "logs"), "log.txt");
+  remove_leftover_temps(tool_dir, false);  // a tool.cfg save cut short leaves its temporary
 }
 
 void App::load_config() {
