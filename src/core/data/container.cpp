@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "data/base64.h"
-#include "data/fast_inflate.h"
 #include "data/pickle.h"
 #include "data/read_ahead.h"
 #include "data/sha256.h"
@@ -53,32 +52,6 @@ std::size_t inflate_limit(std::uintmax_t compressed) {
   return static_cast<std::size_t>(std::min<std::uintmax_t>(limit, kMaxInflated));
 }
 
-// Reads the open file's `size` bytes whole; throws OsError naming `name` when reading fails.
-std::string read_whole(std::FILE* file, std::uintmax_t size, const std::string& name) {
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  errno = 0;
-  const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-  if (got < bytes.size() && std::ferror(file)) throw OsError::from_errno(errno ? errno : EIO, name);
-  bytes.resize(got);
-  return bytes;
-}
-
-// The record of the open container file of `size` bytes, inflated whole by libdeflate, which
-// on this data is faster than zlib inflating beside the decoder. std::nullopt, with the file
-// back at its start, when the build lacks libdeflate or the stream is broken: zlib then reads
-// it and says why in its own words.
-std::optional<Value> decode_whole(std::FILE* file, std::uintmax_t size, const std::string& name) {
-  if (!fast_inflate_available() || size > kMaxInflated) return std::nullopt;
-  std::optional<InflatedBytes> inflated =
-      fast_inflate(read_whole(file, size, name), inflate_limit(size));
-  if (!inflated) {
-    std::rewind(file);
-    return std::nullopt;
-  }
-  ReleasingSource source(*inflated);
-  return pickle_load(source);
-}
-
 }  // namespace
 
 Value container_decode(std::string_view file_bytes) {
@@ -113,13 +86,6 @@ std::optional<Value> dat_load(std::string_view p_path) {
     const std::string name(p_path);
     std::error_code size_ec;
     const std::uintmax_t size = std::filesystem::file_size(fs_path(p_path), size_ec);
-    if (!size_ec) {
-      if (std::optional<Value> record = decode_whole(file.get(), size, name)) {
-        file.reset();
-        utils.info("DAT file loaded: " + abs);
-        return record;
-      }
-    }
     Inflater inflater(
         [&](char* buf, std::size_t cap) {
           errno = 0;
@@ -129,7 +95,8 @@ std::optional<Value> dat_load(std::string_view p_path) {
           return got;
         },
         size_ec ? kMaxInflated : inflate_limit(size));
-    // Inflating (about half of the work) runs on a thread of its own beside the decoding.
+    // Inflating (about half of the work) runs on a thread of its own beside the decoding:
+    // faster than libdeflate, which cannot stream, inflating the file whole before it.
     ReadAhead ahead(inflater);
     Value record = decode(ahead);
     file.reset();

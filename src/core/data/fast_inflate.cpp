@@ -4,11 +4,9 @@
 #include <windows.h>
 #else
 #include <sys/mman.h>
-#include <unistd.h>
 #endif
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
@@ -18,11 +16,6 @@
 #endif
 
 namespace verbix {
-
-namespace {
-// How far the reader runs past the pages it gives back.
-constexpr std::size_t kReleaseStep = std::size_t{8} << 20;
-}  // namespace
 
 InflatedBytes::InflatedBytes(std::size_t capacity) : capacity_(std::max<std::size_t>(capacity, 1)) {
 #ifdef _WIN32
@@ -39,14 +32,12 @@ InflatedBytes::InflatedBytes(std::size_t capacity) : capacity_(std::max<std::siz
 InflatedBytes::InflatedBytes(InflatedBytes&& o) noexcept
     : size(std::exchange(o.size, 0)),
       data_(std::exchange(o.data_, nullptr)),
-      capacity_(std::exchange(o.capacity_, 0)),
-      released_(std::exchange(o.released_, 0)) {}
+      capacity_(std::exchange(o.capacity_, 0)) {}
 
 InflatedBytes& InflatedBytes::operator=(InflatedBytes&& o) noexcept {
   std::swap(size, o.size);
   std::swap(data_, o.data_);
   std::swap(capacity_, o.capacity_);
-  std::swap(released_, o.released_);
   return *this;
 }
 
@@ -59,26 +50,6 @@ InflatedBytes::~InflatedBytes() {
 #endif
 }
 
-void InflatedBytes::release_before(std::size_t offset) noexcept {
-#ifndef _WIN32
-  static const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  const std::size_t end = std::min(offset, capacity_) / page * page;
-  if (end <= released_) return;
-  madvise(data_ + released_, end - released_, MADV_DONTNEED);
-  released_ = end;
-#else
-  (void)offset;  // Windows builds keep the pages to the end (they inflate with zlib anyway)
-#endif
-}
-
-std::size_t ReleasingSource::read(char* dst, std::size_t n) {
-  const std::size_t k = std::min(n, bytes_.size - pos_);
-  std::memcpy(dst, bytes_.data() + pos_, k);
-  pos_ += k;
-  if (pos_ >= kReleaseStep) bytes_.release_before(pos_ - kReleaseStep / 2);
-  return k;
-}
-
 #ifdef VERBIX_HAVE_LIBDEFLATE
 
 namespace {
@@ -89,8 +60,6 @@ struct FreeDecompressor {
 
 }  // namespace
 
-bool fast_inflate_available() { return true; }
-
 std::optional<InflatedBytes> fast_inflate(std::string_view data, std::size_t max_out) {
   std::unique_ptr<libdeflate_decompressor, FreeDecompressor> d(libdeflate_alloc_decompressor());
   if (!d) throw std::bad_alloc();
@@ -99,8 +68,8 @@ std::optional<InflatedBytes> fast_inflate(std::string_view data, std::size_t max
   std::size_t cap = std::min(std::max<std::size_t>(data.size() * 4, 1 << 16), max_out);
   for (;;) {
     InflatedBytes out(cap);
-    const libdeflate_result rc = libdeflate_zlib_decompress(d.get(), data.data(), data.size(),
-                                                            out.data(), cap, &out.size);
+    const libdeflate_result rc =
+        libdeflate_zlib_decompress(d.get(), data.data(), data.size(), out.data(), cap, &out.size);
     if (rc == LIBDEFLATE_SUCCESS) return out;
     if (rc != LIBDEFLATE_INSUFFICIENT_SPACE || cap >= max_out) return std::nullopt;
     cap = cap > max_out / 4 ? max_out : cap * 4;
@@ -108,8 +77,6 @@ std::optional<InflatedBytes> fast_inflate(std::string_view data, std::size_t max
 }
 
 #else
-
-bool fast_inflate_available() { return false; }
 
 std::optional<InflatedBytes> fast_inflate(std::string_view, std::size_t) { return std::nullopt; }
 
