@@ -64,8 +64,7 @@ int main(int argc, char** argv) {
   const std::string in((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   Buffer out(std::min<std::size_t>(in.size() * 4 + (1 << 20), std::size_t{1} << 31));
   std::size_t size = 0;
-  const double z =
-      verbix::bench::median_seconds(runs, [&] { size = zlib_inflate(in, out); });
+  const double z = verbix::bench::median_seconds(runs, [&] { size = zlib_inflate(in, out); });
   std::printf("zlib %.4f %zu\n", z, size);
 #ifdef VERBIX_HAVE_LIBDEFLATE
   libdeflate_decompressor* d = libdeflate_alloc_decompressor();
