@@ -65,7 +65,7 @@ std::optional<InflatedBytes> fast_inflate(std::string_view data, std::size_t max
   if (!d) throw std::bad_alloc();
   // The game's files inflate a few times at most; a larger output is tried again in a
   // buffer four times the size, up to the limit.
-  std::size_t cap = std::min(std::max<std::size_t>(data.size() * 4, 1 << 16), max_out);
+  std::size_t cap = std::min<std::size_t>(std::max<std::size_t>(data.size() * 4, 1 << 16), max_out);
   for (;;) {
     InflatedBytes out(cap);
     const libdeflate_result rc =
