@@ -222,6 +222,27 @@ TEST(Inflate, OutputBeyondTheBoundIsRefused) {
   }
 }
 
+// One-shot inflation tries libdeflate in a buffer it grows, and leaves what that declines to
+// zlib: an output of exactly the bound fits, broken streams keep Python's wording.
+TEST(Inflate, OneShotBoundsAndErrorsMatchTheStreamingInflater) {
+  const std::string big(3 << 20, 'a');
+  EXPECT_EQ(zlib_decompress(zlib_compress(big), big.size()), big);
+  const std::string stream = zlib_compress(big);
+  const auto error_of = [](std::string_view bytes) -> std::string {
+    try {
+      zlib_decompress(bytes);
+    } catch (const DataError& e) {
+      return e.what();
+    }
+    return "no error";
+  };
+  EXPECT_EQ(error_of(std::string_view(stream).substr(0, stream.size() / 2)),
+            "Error -5 while decompressing data: incomplete or truncated stream");
+  std::string flipped = stream;
+  flipped.back() = static_cast<char>(flipped.back() ^ 1);
+  EXPECT_EQ(error_of(flipped), "Error -3 while decompressing data: incorrect data check");
+}
+
 TEST(Inflate, DataAfterTheStreamIsIgnoredAsPythonDoes) {
   EXPECT_EQ(zlib_decompress(zlib_compress("hello") + "junk"), "hello");
 }

@@ -95,7 +95,8 @@ std::optional<Value> dat_load(std::string_view p_path) {
           return got;
         },
         size_ec ? kMaxInflated : inflate_limit(size));
-    // Inflating (about half of the work) runs on a thread of its own beside the decoding.
+    // Inflating (about half of the work) runs on a thread of its own beside the decoding:
+    // faster than libdeflate, which cannot stream, inflating the file whole before it.
     ReadAhead ahead(inflater);
     Value record = decode(ahead);
     file.reset();
