@@ -37,64 +37,14 @@ bool image_loads(const std::string& p_path) {
 
 constexpr std::string_view kRule = "---------------------------";
 
-// The keys one table of the merge took from the game, and those it dropped.
-struct TableChanges {
-  std::vector<std::string> adds;
-  std::vector<std::string> rems;
-};
-
-const Map& table_of(const Value& p_rec, std::string_view p_key) {
-  static const Map empty;
-  const Value* table = p_rec.find(p_key);
-  return table && table->is_map() ? table->as_map() : empty;
-}
-
-// Moves the translation of each replaced id to its new id. Only where the game has made the
-// replacement (it has the new id and no longer the old one): against a game that still has
-// the old id, the move would leave the old id to be refilled with English and put the
-// translation under an id the game lacks.
-void apply_swaps(const Value& p_game, Value& p_file, Window* p_app) {
-  const Map& game_lines = table_of(p_game, "text_lut");
-  Value* lines = p_file.find("text_lut");
-  if (!lines || !lines->is_map()) return;
-  for (const IdSwap& swap : SWAPS) {
-    if (!game_lines.contains(swap.new_id) || game_lines.contains(swap.old_id)) continue;
-    Value* old_value = lines->as_map().find(swap.old_id);
-    if (!old_value) continue;
-    Value moved = std::move(*old_value);
-    lines->as_map().erase(swap.old_id);
-    lines->as_map().set(std::string(swap.new_id), std::move(moved));
-    info("Content ID update: " + std::string(swap.old_id) + " -> " + std::string(swap.new_id),
-         p_app);
-  }
-}
-
-// One table merged: exactly the game's keys in the game's order, the translation's
-// non-empty values kept. A key that is empty in both is kept, and is no addition.
-Map merge_table(const Map& a, const Map& b, TableChanges& changes) {
-  Map c;
-  c.reserve(b.size());
-  for (const auto& [key, game_value] : b) {
-    const Value* mine = a.find(key);
-    if (mine && truth(*mine)) {
-      c.set(key, *mine);
-      continue;
-    }
-    // A speaker the game shows without a name has nothing to translate: its empty
-    // translation is complete, not an addition.
-    if (mine && !truth(game_value) && !truth(*mine)) {
-      c.set(key, game_value);
-      continue;
-    }
-    if (mine)
-      info("Missing lines at (" + key +
-           "). Possible formatting issue. Restoring back to: " + text_form(game_value));
-    c.set(key, game_value);
-    changes.adds.push_back(key);
-  }
-  for (const auto& [key, value] : a)
-    if (!b.contains(key)) changes.rems.push_back(key);
-  return c;
+// Reports each key's places: label, what happened, at which line/row, the text there.
+void report(std::string_view p_label, std::string_view p_what, std::string_view p_word,
+            const std::vector<std::string>& p_keys, const IdPlaces& p_places, Window* p_app) {
+  for (const std::string& key : p_keys)
+    for (const IdPlace& place : p_places.of(key))
+      info(std::string(p_label) + " " + std::string(p_what) + " at " + std::string(p_word) + " (" +
+               std::to_string(place.at) + "): " + place.text,
+           p_app);
 }
 
 // Reports each key's positions from a DialogueMeta: label, what happened, at which line/row.
@@ -132,7 +82,7 @@ std::vector<std::string> ids_with_line_breaks(const Value& p_rec, size_t p_most)
     return v.is_text() && v.as_text().find_first_of("\r\n") != std::string::npos;
   };
   for (const Field& field : FIELDS)
-    for (const auto& [key, value] : table_of(p_rec, field.key)) {
+    for (const auto& [key, value] : record_table(p_rec, field.key)) {
       bool broken = has_break(value);
       if (value.is_list())
         for (const Value& line : value.as_list()) broken = broken || has_break(line);
@@ -189,49 +139,45 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
     info("No data found: " + p_target);
     return std::nullopt;
   }
-  Value& file_data = read.data;
   const Value& file_meta = read.meta;
 
   progress(p_app, "Comparing with the game's data");
-  apply_swaps(p_game, file_data, p_app);
-
-  std::array<TableChanges, FIELDS.size()> changes;
-  for (size_t i = 0; i < FIELDS.size(); ++i) {
-    Map merged = merge_table(table_of(file_data, FIELDS[i].key), table_of(p_game, FIELDS[i].key),
-                             changes[i]);
-    file_data[FIELDS[i].key] = Value(std::move(merged));
-  }
-
-  const Value* game_ver = p_game.find("ver_hash");
-  const Value game_hash = game_ver ? *game_ver : Value();
-  const Value* file_ver = file_data.find("ver_hash");
-  if (!file_ver || !(*file_ver == game_hash)) {
-    info("Version updated from (" + (file_ver ? text_form(*file_ver) : std::string("None")) +
-             ") to (" + text_form(game_hash) + ")",
+  RecordMerge merge = merge_records(p_game, std::move(read.data));
+  for (const IdSwap& swap : merge.swaps)
+    info("Content ID update: " + std::string(swap.old_id) + " -> " + std::string(swap.new_id),
          p_app);
-    file_data["ver_hash"] = game_hash;
+  for (size_t i = 0; i < FIELDS.size(); ++i) {
+    const Map& game_table = record_table(p_game, FIELDS[i].key);
+    for (const std::string& key : merge.tables[i].restored)
+      info("Missing lines at (" + key +
+           "). Possible formatting issue. Restoring back to: " + text_form(*game_table.find(key)));
   }
-  const Value* sections = p_game.find("sections");
-  file_data["sections"] = sections ? *sections : Value::map();
+  if (merge.version_changed) {
+    const Value* game_ver = p_game.find("ver_hash");
+    info("Version updated from (" + text_form(merge.old_version) + ") to (" +
+             text_form(game_ver ? *game_ver : Value()) + ")",
+         p_app);
+  }
+  Value& file_data = merge.record;
 
-  // Where each added key now stands: the merged record written in the file's form and read
-  // back (the re-read record itself is not needed). The CSV rows are those Update writes, with
-  // the game's record as English: with the merged record as English instead, speakers and
-  // items would sort by their translated names and the rows reported would not be the file's.
+  // Where each added key now stands: the line or row the writer puts it at, in the file's
+  // form. The CSV rows are those Update writes, with the game's record as English: with the
+  // merged record as English instead, speakers and items would sort by their translated
+  // names and the rows reported would not be the file's.
   const Value* format = file_meta.find("format");
   const std::string form = format && format->is_text() ? format->as_text() : std::string();
   progress(p_app, "Finding the changes");
+  IdPlaces places;
+  for (const TableChanges& table : merge.tables)
+    for (const std::string& key : table.adds) places.want(key);
   std::string word;
-  Value curr_meta;
   Merged merged;
   if (form == "TXT") {
     word = "line";
-    merged.text = dat_2_txt(file_data);
-    curr_meta = txt_2_dat(merged.text).meta;
+    merged.text = dat_2_txt(file_data, nullptr, &places);
   } else if (form == "CSV") {
     word = "row";
-    merged.rows = dat_2_csv(p_game, file_data);
-    curr_meta = csv_2_dat(merged.rows).meta;
+    merged.rows = dat_2_csv(p_game, file_data, nullptr, &places);
   } else {
     info("Data type information missing.", p_app);
     return std::nullopt;
@@ -239,10 +185,11 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
 
   size_t adds = 0, rems = 0;
   for (size_t i = 0; i < FIELDS.size(); ++i) {
-    report(FIELDS[i].label, "added", word, changes[i].adds, curr_meta, p_app);
-    report(FIELDS[i].label, "removed", word, changes[i].rems, file_meta, p_app);
-    adds += changes[i].adds.size();
-    rems += changes[i].rems.size();
+    const TableChanges& changes = merge.tables[i];
+    report(FIELDS[i].label, "added", word, changes.adds, places, p_app);
+    report(FIELDS[i].label, "removed", word, changes.rems, file_meta, p_app);
+    adds += changes.adds.size();
+    rems += changes.rems.size();
   }
   info("\nChecks and comparisons complete.", p_app);
   info("Additions: " + std::to_string(adds) + " / Removals: " + std::to_string(rems) + "\n", p_app);
@@ -363,7 +310,7 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   if (!written) return error("Failed to update " + new_pth, std::optional<Value>(), p_app);
   if (new_pth != dlg_pth) delete_file(dlg_pth);
 
-  const Map& game_images = table_of(p_game, "img_data");
+  const Map& game_images = record_table(p_game, "img_data");
   std::unordered_set<std::string> keep;
   size_t done = 0;
   for (const PngFile& png : pngs) {

@@ -15,35 +15,11 @@
 #include <string_view>
 
 #include "app/update_options.h"
+#include "data/record_merge.h"
 #include "data/value.h"
 #include "utils/reporting.h"
 
 namespace verbix {
-
-// Content ids the game replaced, applied to a translation's text_lut in this order.
-struct IdSwap {
-  std::string_view old_id;
-  std::string_view new_id;
-};
-inline constexpr std::array<IdSwap, 4> SWAPS = {{
-    {"yrrRQ30Q", "w7ZvbBvC"},
-    {"lcmDVkXT", "4yhN4h9P"},
-    {"cT2mmJwp", "DCRBH5zy"},
-    {"GXCRgnRB", "DxhMltBG"},
-}};
-
-// The tables compared by the merge, with the label the report uses for each, in this order.
-struct Field {
-  std::string_view key;
-  std::string_view label;
-};
-inline constexpr std::array<Field, 5> FIELDS = {{
-    {"sys_lbls", "Label"},
-    {"sys_menu", "Menu"},
-    {"actr_lut", "Actor"},
-    {"item_lut", "Item"},
-    {"text_lut", "Lines"},
-}};
 
 // What the Update tab hands over.
 struct UpdateRequest {
