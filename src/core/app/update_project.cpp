@@ -10,6 +10,9 @@
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
 #include "project/project_reader.h"
+#include "review/baseline.h"
+#include "review/english_changes.h"
+#include "review/review_list.h"
 #include "text/py_text.h"
 #include "text/text_form.h"
 #include "utils/error_watch.h"
@@ -45,6 +48,21 @@ void report(std::string_view p_label, std::string_view p_what, std::string_view 
       info(std::string(p_label) + " " + std::string(p_what) + " at " + std::string(p_word) + " (" +
                std::to_string(place.at) + "): " + place.text,
            p_app);
+}
+
+// Reports each text whose English changed while its translation was kept: where it now
+// stands with its new English, then its old English.
+void report_changed(size_t p_table, std::string_view p_word,
+                    const std::vector<EnglishChange>& p_changes, const IdPlaces& p_places,
+                    const Value& p_game, Window* p_app) {
+  for (const EnglishChange& change : p_changes) {
+    const size_t at = review_position(p_places, p_table, change.key, p_game);
+    if (!at) continue;
+    info(std::string(FIELDS[p_table].label) + " changed at " + std::string(p_word) + " (" +
+             std::to_string(at) + "): " + english_text(change.now),
+         p_app);
+    info("    was: " + english_text(change.was), p_app);
+  }
 }
 
 // Reports each key's positions from a DialogueMeta: label, what happened, at which line/row.
@@ -130,10 +148,36 @@ struct Merged {
   Value data;
   std::string text;
   CsvTable rows;
+  std::string form;  // the form the translation file was read in, "TXT" or "CSV"
+  std::array<TableChanges, FIELDS.size()> tables;
+  std::array<std::vector<EnglishChange>, FIELDS.size()> changed;
+  IdPlaces places;  // where the content written puts the additions, changes and `p_more_ids`
 };
 
+// Asks `p_places` for every id review.csv lists: the merge's additions, the English changes
+// and `p_more_ids`.
+void want_review_ids(IdPlaces& p_places, const std::array<TableChanges, FIELDS.size()>& p_tables,
+                     const std::array<std::vector<EnglishChange>, FIELDS.size()>& p_changed,
+                     const std::vector<std::string>& p_more_ids) {
+  for (const std::string& id : p_more_ids) p_places.want(id);
+  for (const TableChanges& table : p_tables)
+    for (const std::string& key : table.adds) p_places.want(key);
+  for (const std::vector<EnglishChange>& table : p_changed)
+    for (const EnglishChange& change : table) p_places.want(change.key);
+}
+
+// The rows of the previous review.csv in the project folder; none when there is none, or
+// when it cannot be read (said so: the list is then made anew).
+std::vector<ReviewRow> previous_review(const std::string& p_path, Window* p_app) {
+  if (!is_regular_file(p_path)) return {};
+  if (const std::optional<CsvTable> rows = csv_load(p_path)) return review_rows(*rows);
+  info("Could not read " + p_path + ": the texts to review are listed anew.", p_app);
+  return {};
+}
+
 std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p_target,
-                                       Window* p_app) {
+                                       Window* p_app,
+                                       const std::vector<std::string>& p_more_ids = {}) {
   DialogueRead read = dlg_data(p_target, p_app);
   if (read.failed()) {
     info("No data found: " + p_target);
@@ -167,11 +211,14 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   const Value* format = file_meta.find("format");
   const std::string form = format && format->is_text() ? format->as_text() : std::string();
   progress(p_app, "Finding the changes");
-  IdPlaces places;
-  for (const TableChanges& table : merge.tables)
-    for (const std::string& key : table.adds) places.want(key);
-  std::string word;
+  // The texts whose English changed since the project's baseline, when it has one.
+  const std::optional<Baseline> baseline = load_baseline(p_target, form);
   Merged merged;
+  std::array<std::vector<EnglishChange>, FIELDS.size()>& changed = merged.changed;
+  if (baseline) changed = english_changes(*baseline, p_game, merge);
+  IdPlaces& places = merged.places;
+  want_review_ids(places, merge.tables, changed, p_more_ids);
+  std::string word;
   if (form == "TXT") {
     word = "line";
     merged.text = dat_2_txt(file_data, nullptr, &places);
@@ -183,17 +230,29 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
     return std::nullopt;
   }
 
-  size_t adds = 0, rems = 0;
+  size_t adds = 0, rems = 0, changed_count = 0;
   for (size_t i = 0; i < FIELDS.size(); ++i) {
     const TableChanges& changes = merge.tables[i];
     report(FIELDS[i].label, "added", word, changes.adds, places, p_app);
     report(FIELDS[i].label, "removed", word, changes.rems, file_meta, p_app);
+    report_changed(i, word, changed[i], places, p_game, p_app);
     adds += changes.adds.size();
     rems += changes.rems.size();
+    changed_count += changed[i].size();
   }
   info("\nChecks and comparisons complete.", p_app);
   info("Additions: " + std::to_string(adds) + " / Removals: " + std::to_string(rems) + "\n", p_app);
+  if (baseline)
+    info("English changed: " + std::to_string(changed_count) + " (translations kept, to review)",
+         p_app);
+  else if (form == "TXT")
+    info(
+        "No English baseline in this project: texts whose English changed cannot be listed "
+        "until Update writes one.",
+        p_app);
   merged.data = std::move(file_data);
+  merged.form = form;
+  merged.tables = std::move(merge.tables);
   return merged;
 }
 
@@ -242,8 +301,12 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
              " (an interrupted format change); updating the newer: " + source,
          p_app);
 
+  const std::string review_path = path_join(dlg_dir, std::string(kReviewFile));
+  const std::vector<ReviewRow> previous = previous_review(review_path, p_app);
+  const std::vector<std::string> previous_ids = review_ids(previous);
+
   ErrorWatch watch(p_app);
-  std::optional<Merged> merged = merge_and_report(p_game, source, watch.window());
+  std::optional<Merged> merged = merge_and_report(p_game, source, watch.window(), previous_ids);
   if (!merged && watch.reported()) {
     info("Update failed, check logs for information.", p_app);  // the reader's box said why
     return std::nullopt;
@@ -283,6 +346,10 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
     std::vector<std::pair<std::string, std::string>> copies{
         {dlg_pth, path_join(bkp_dir, path_basename(dlg_pth))}};
     if (both) copies.emplace_back(new_pth, path_join(bkp_dir, path_basename(new_pth)));
+    for (const std::string_view name : {kBaselineFile, kReviewFile}) {
+      const std::string file = path_join(dlg_dir, std::string(name));
+      if (is_regular_file(file)) copies.emplace_back(file, path_join(bkp_dir, std::string(name)));
+    }
     for (const PngFile& png : pngs)
       copies.emplace_back(png.path, normpath(path_join(bkp_dir, png.key)));
     for (const auto& [from, to] : copies) {
@@ -297,18 +364,27 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   // The new file is written first (through a temporary file and a rename); the old-form file
   // is deleted only once that has succeeded, so a failed write never loses the translation.
   progress(p_app, "Writing " + path_basename(new_pth));
+  // In the other form, the ids stand elsewhere: the writer tells where.
+  const bool same_form = ascii_lower(merged->form) == dlg_fmt;
+  IdPlaces new_places;
+  if (!same_form) want_review_ids(new_places, merged->tables, merged->changed, previous_ids);
   bool written = false;
   if (dlg_fmt == "txt") {
-    if (merged->text.empty()) merged->text = dat_2_txt(*dlg_dat, p_app);
+    if (merged->text.empty()) merged->text = dat_2_txt(*dlg_dat, p_app, &new_places);
     written = !merged->text.empty() && txt_save(new_pth, merged->text) == 0;
   } else {
-    if (merged->rows.empty()) merged->rows = dat_2_csv(p_game, *dlg_dat, p_app);
+    if (merged->rows.empty()) merged->rows = dat_2_csv(p_game, *dlg_dat, p_app, &new_places);
     written = !merged->rows.empty() && csv_save(new_pth, merged->rows) == 0;
   }
   merged->text = std::string();  // the file content is not needed any more
   merged->rows = CsvTable();
   if (!written) return error("Failed to update " + new_pth, std::optional<Value>(), p_app);
   if (new_pth != dlg_pth) delete_file(dlg_pth);
+  // The English the file now stands on, for the next Check to compare with.
+  if (save_baseline(dlg_dir, p_game) != 0)
+    info("Failed to write " + std::string(kBaselineFile) +
+             ": texts whose English changes cannot be listed until Update writes one.",
+         p_app);
 
   const Map& game_images = record_table(p_game, "img_data");
   std::unordered_set<std::string> keep;
@@ -353,6 +429,15 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   } catch (const OsError& e) {
     utils.fail("Failed to remove empty folders: " + std::string(e.what()));
   }
+
+  // The texts to review: those still untouched from the last list, and this update's.
+  const std::vector<ReviewRow> review = next_review(
+      previous,
+      {p_game, *dlg_dat, merged->tables, merged->changed, same_form ? merged->places : new_places});
+  if (csv_save(review_path, review_table(review)) == 0)
+    info("Texts to review: " + std::to_string(review.size()) + ", listed in " + review_path, p_app);
+  else
+    info("Failed to write " + review_path + ": the texts to review are not listed.", p_app);
 
   info("\nSuccessfully updated " + new_pth + "\n", p_app);
   if (path_exists(new_pth)) p_tools.open_folder(dlg_dir, new_pth);
