@@ -134,6 +134,12 @@ class UpdateProject : public testing::UtilsTest {
     return update_translation(data, {target(), format, images, backup}, &window, tools);
   }
   std::string target() const { return path_join(dir, "dialogue.txt"); }
+  // The panel lines before the statistics block that ends a check.
+  Lines report_end(size_t n) const {
+    const auto end = std::find(window.calls.begin(), window.calls.end(), "log: Statistics:");
+    EXPECT_NE(end, window.calls.end());
+    return Lines(end - static_cast<std::ptrdiff_t>(n), end);
+  }
   // The panel lines that are the report of verify (no banner, no file work).
   Lines report() const {
     Lines out;
@@ -177,7 +183,7 @@ TEST_F(UpdateProject, CheckReportsEveryChangeAtItsLineAndChangesNothing) {
                    "log: ---------------------------\n", "log: Loading " + target(),
                    "log: Content ID update: yrrRQ30Q -> w7ZvbBvC"}));
   EXPECT_EQ(calls[5], "log: Version updated from (Ep v1 : aaaa) to (Ep v2 : bbbb)");
-  EXPECT_EQ(Lines(calls.end() - 3, calls.end()),
+  EXPECT_EQ(report_end(3),
             (Lines{"log: \nChecks and comparisons complete.", "log: Additions: 3 / Removals: 3\n",
                    "log: No English baseline in this project: texts whose English changed cannot "
                    "be listed until Update writes one."}));
@@ -222,9 +228,8 @@ TEST_F(UpdateProject, ACsvTranslationIsReportedByRow) {
                 "log: Lines removed at row (" + at(old_rows, "map_001", 2) + "): ES A map.",
             }));
   // Without english.dat, the English column is the baseline.
-  EXPECT_EQ(Lines(window.calls.end() - 2, window.calls.end()),
-            (Lines{"log: Additions: 3 / Removals: 3\n",
-                   "log: English changed: 0 (translations kept, to review)"}));
+  EXPECT_EQ(report_end(2), (Lines{"log: Additions: 3 / Removals: 3\n",
+                                  "log: English changed: 0 (translations kept, to review)"}));
 }
 
 // After an Update wrote english.dat, a game whose English changed for kept translations has
@@ -263,7 +268,19 @@ TEST_F(UpdateProject, EnglishChangedSinceTheBaselineIsListedWithItsOldText) {
              "log:     was: Bye.",
              "log: Lines changed at line (" + at("#c5 (Eve)") + "): Changed, untranslated.",
              "log:     was: New one.\nNew two."}));
-  EXPECT_EQ(calls.back(), "log: English changed: 5 (translations kept, to review)");
+  EXPECT_EQ(report_end(1), Lines{"log: English changed: 5 (translations kept, to review)"});
+  // The statistics: the listed and the changed texts are to review; c5 counts as
+  // translated (it differs from the game's new English) and is to review.
+  const auto stats = std::find(calls.begin(), calls.end(), "log: Statistics:");
+  EXPECT_EQ(
+      Lines(stats, calls.end()),
+      (Lines{"log: Statistics:", "log:   Label: 2 of 3 translated, 1 untranslated, 2 to review",
+             "log:   Menu: 1 of 1 translated, 0 untranslated, 0 to review",
+             "log:   Actor: 1 of 3 translated, 2 untranslated, 1 to review",
+             "log:   Item: 1 of 1 translated, 0 untranslated, 1 to review",
+             "log:   Lines: 6 of 6 translated, 0 untranslated, 3 to review",
+             "log:   Dialogue: 5 of 5 translated, 0 untranslated, 2 to review",
+             "log:   Images: 1 of 2 translated, 1 missing", "log:   Done: 78.6%\n"}));
 }
 
 // review.csv lists the additions, then keeps each row until its translation is edited and
@@ -319,7 +336,7 @@ TEST_F(UpdateProject, AnUntouchedProjectHasNoAdditions) {
     ASSERT_EQ(csv ? csv_save(path, dat_2_csv(game(2))) : txt_save(path, dat_2_txt(game(2))), 0);
     window.calls.clear();
     ASSERT_TRUE(check_translation(game(2), path, &window));
-    EXPECT_EQ(window.calls[window.calls.size() - 2], "log: Additions: 0 / Removals: 0\n") << path;
+    EXPECT_EQ(report_end(2)[0], "log: Additions: 0 / Removals: 0\n") << path;
   }
 }
 

@@ -11,8 +11,10 @@
 #include "data/dialogue_txt.h"
 #include "project/project_reader.h"
 #include "review/baseline.h"
+#include "review/check_json.h"
 #include "review/english_changes.h"
 #include "review/review_list.h"
+#include "review/statistics.h"
 #include "text/py_text.h"
 #include "text/text_form.h"
 #include "utils/error_watch.h"
@@ -152,6 +154,8 @@ struct Merged {
   std::array<TableChanges, FIELDS.size()> tables;
   std::array<std::vector<EnglishChange>, FIELDS.size()> changed;
   IdPlaces places;  // where the content written puts the additions, changes and `p_more_ids`
+  std::optional<Baseline> baseline;
+  Value project_version;  // the translation file's own version stamp
 };
 
 // Asks `p_places` for every id review.csv lists: the merge's additions, the English changes
@@ -212,8 +216,9 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   const std::string form = format && format->is_text() ? format->as_text() : std::string();
   progress(p_app, "Finding the changes");
   // The texts whose English changed since the project's baseline, when it has one.
-  const std::optional<Baseline> baseline = load_baseline(p_target, form);
   Merged merged;
+  merged.baseline = load_baseline(p_target, form);
+  const std::optional<Baseline>& baseline = merged.baseline;
   std::array<std::vector<EnglishChange>, FIELDS.size()>& changed = merged.changed;
   if (baseline) changed = english_changes(*baseline, p_game, merge);
   IdPlaces& places = merged.places;
@@ -253,6 +258,7 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   merged.data = std::move(file_data);
   merged.form = form;
   merged.tables = std::move(merge.tables);
+  merged.project_version = std::move(merge.old_version);
   return merged;
 }
 
@@ -265,9 +271,16 @@ std::optional<Value> verify(const Value& p_game, const std::string& p_target, Wi
 }
 
 std::optional<Value> check_translation(const Value& p_game, const std::string& p_target,
-                                       Window* p_app) {
+                                       Window* p_app, std::string* p_json) {
   banner(" CHECKING TRANSLATION FILE ", p_app);
-  return verify(p_game, p_target, p_app);
+  std::optional<Merged> merged = merge_and_report(p_game, p_target, p_app);
+  if (!merged) return std::nullopt;
+  report_statistics(
+      project_statistics(p_game, merged->data, path_dirname(p_target), merged->baseline), p_app);
+  if (p_json)
+    *p_json = check_json({merged->form, merged->project_version, p_game, merged->data,
+                          merged->tables, merged->changed, merged->baseline.has_value()});
+  return std::move(merged->data);
 }
 
 std::optional<Value> update_translation(const Value& p_game, const UpdateRequest& p_request,

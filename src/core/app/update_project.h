@@ -51,9 +51,11 @@ std::string update_output_path(const std::string& p_target, const std::string& p
 // ("No data found: ", log only) or its form is unknown ("Data type information missing.").
 std::optional<Value> verify(const Value& p_game, const std::string& p_target, Window* p_app);
 
-// The banner lines of a check, then verify, whose result it returns. Changes nothing on disk.
+// The banner lines of a check, then verify, whose result it returns, then the project's
+// statistics. With `p_json`, also the check's JSON document (review/check_json.h) there.
+// Changes nothing on disk.
 std::optional<Value> check_translation(const Value& p_game, const std::string& p_target,
-                                       Window* p_app);
+                                       Window* p_app, std::string* p_json = nullptr);
 
 // The banner lines of an update, then the update of the file named by the request: verify,
 // backups, the new dialogue file (the old-form file deleted only once the new one is written),

@@ -71,9 +71,9 @@ RecordMerge merge_records(const Value& p_game, Value p_file) {
   const Value* game_ver = p_game.find("ver_hash");
   const Value game_hash = game_ver ? *game_ver : Value();
   const Value* file_ver = p_file.find("ver_hash");
+  if (file_ver) out.old_version = *file_ver;
   if (!file_ver || !(*file_ver == game_hash)) {
     out.version_changed = true;
-    if (file_ver) out.old_version = *file_ver;
     p_file["ver_hash"] = game_hash;
   }
   const Value* sections = p_game.find("sections");

@@ -52,7 +52,7 @@ struct RecordMerge {
   std::vector<IdSwap> swaps;  // the replaced ids moved, in the order of SWAPS
   std::array<TableChanges, FIELDS.size()> tables;
   bool version_changed = false;  // the translation lacked the game's version stamp
-  Value old_version;             // the translation's stamp (none when it had none)
+  Value old_version;             // the translation's own stamp (none when it had none)
 };
 
 // The value of table `p_key` in a record, or the empty map when it has none (or not a map).
