@@ -86,7 +86,8 @@ CLI::App* add_update(CLI::App& p_app, CommandOptions& p_opt) {
       ->transform(CLI::IsMember({"TXT", "CSV"}, CLI::ignore_case));
   p_opt.images = std::string(kReplaceMissing);
   cmd->add_option("--images", p_opt.images,
-                  "\"Replace All\", \"Replace Missing\" (the default) or \"Change Nothing\"")
+                  "\"Replace All\", \"Replace Missing\" (the default), \"Change Nothing\" or "
+                  "\"Replace Untranslated\" (all but the images the translator changed)")
       ->transform(CLI::IsMember(std::vector<std::string>(OPT_CHANGE.begin(), OPT_CHANGE.end()),
                                 CLI::ignore_case));
   bool* backup = &p_opt.backup;

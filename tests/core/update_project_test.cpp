@@ -420,6 +420,32 @@ TEST_F(UpdateProject, ImagePolicies) {
   }
 }
 
+// "Replace Untranslated" keeps the translator's images (listed for review when the game
+// changed their original) and replaces the game's own; without a baseline it says so and
+// acts as "Replace Missing".
+TEST_F(UpdateProject, ReplaceUntranslatedKeepsOnlyTheTranslatorsImages) {
+  ASSERT_TRUE(update("TXT", "Replace Untranslated", false));
+  EXPECT_NE(std::find(window.calls.begin(), window.calls.end(),
+                      "log: No English baseline in this project: \"Replace Untranslated\" acts "
+                      "as \"Replace Missing\"."),
+            window.calls.end());
+  EXPECT_EQ(read_bytes(path_join(dir, "img/ui/title.png")), "mine");
+  EXPECT_EQ(read_bytes(path_join(dir, "img/new/banner.png")), "N2");
+
+  // english.dat now holds release 2's images; the project's banner is the game's.
+  Value next = game(2);
+  next["img_data"]["img/ui/title"] = Value::bytes("T3");
+  next["img_data"]["img/new/banner"] = Value::bytes("N3");
+  write_bytes(path_join(dir, "img/ui/title.png"), "T2");  // the game's image again
+  write_bytes(path_join(dir, "img/new/banner.png"), "my banner");
+  ASSERT_TRUE(update("TXT", "Replace Untranslated", false, next));
+  EXPECT_EQ(read_bytes(path_join(dir, "img/ui/title.png")), "T3");
+  EXPECT_EQ(read_bytes(path_join(dir, "img/new/banner.png")), "my banner");
+  const CsvTable review = *csv_load(path_join(dir, "review.csv"));
+  EXPECT_EQ(review.back(), (CsvRow{"changed", "Image", "img/new/banner", "", sha256_hex("N2"),
+                                   sha256_hex("N3"), sha256_hex("my banner")}));
+}
+
 TEST_F(UpdateProject, AnEmptyImageIsReportedAsLoadingReportsIt) {
   write_bytes(path_join(dir, "img/ui/title.png"), "");
   ASSERT_TRUE(update("TXT", "Change Nothing", false));

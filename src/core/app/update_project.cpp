@@ -9,6 +9,7 @@
 #include "app/project_images.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
+#include "data/sha256.h"
 #include "project/project_reader.h"
 #include "review/baseline.h"
 #include "review/check_json.h"
@@ -37,6 +38,15 @@ bool image_loads(const std::string& p_path) {
     return std::fgetc(file.get()) != EOF;
   } catch (const OsError&) {
     return false;
+  }
+}
+
+// The SHA-256 hex of a file's bytes; "" when it cannot be read.
+std::string file_sha256(const std::string& p_path) {
+  try {
+    return sha256_hex(read_file(p_path));
+  } catch (const OsError&) {
+    return {};
   }
 }
 
@@ -400,27 +410,52 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
          p_app);
 
   const Map& game_images = record_table(p_game, "img_data");
+  // "Replace Untranslated" tells the translator's images from the game's by the baseline.
+  const Value* base_images =
+      merged->baseline && merged->baseline->images.size() > 0 ? &merged->baseline->images : nullptr;
+  std::string policy = opt_replace;
+  if (policy == kReplaceUntranslated && !base_images) {
+    info(
+        "No English baseline in this project: \"Replace Untranslated\" acts as \"Replace "
+        "Missing\".",
+        p_app);
+    policy = kReplaceMissing;
+  }
+  std::vector<ReviewRow> image_rows;
   std::unordered_set<std::string> keep;
   size_t done = 0;
   for (const PngFile& png : pngs) {
     progress(p_app, "Checking images", ++done, pngs.size());
     if (!image_loads(png.path)) info("Failed to load image: " + path_basename(png.path), p_app);
     const std::string key = without_extension(png.key);
-    if (opt_replace == kReplaceAll ||
-        (opt_replace != kChangeNothing && !game_images.contains(key))) {
+    if (policy == kReplaceAll || (policy != kChangeNothing && !game_images.contains(key))) {
       delete_file(png.path);
       continue;
+    }
+    if (policy == kReplaceUntranslated) {
+      // The game's image as the project got it is replaced; the translator's own is kept,
+      // and listed for review when the game changed its original.
+      const std::string mine = file_sha256(png.path);
+      const Value* was = base_images->find(key);
+      if (was && was->is_text() && was->as_text() == mine) {
+        delete_file(png.path);
+        continue;
+      }
+      const Value& bytes = *game_images.find(key);
+      const std::string now = sha256_hex(bytes.is_bytes() ? bytes.as_bytes() : std::string());
+      if (was && was->is_text() && was->as_text() != now)
+        image_rows.push_back({"changed", "Image", key, 0, was->as_text(), now, mine});
     }
     keep.insert(key);
     info("Keeping image: " + png.path, p_app);
   }
 
-  if (opt_replace != kChangeNothing) {
+  if (policy != kChangeNothing) {
     const size_t to_write =
-        opt_replace == kReplaceAll ? game_images.size() : game_images.size() - keep.size();
+        policy == kReplaceAll ? game_images.size() : game_images.size() - keep.size();
     done = 0;
     for (const auto& [key, bytes] : game_images) {
-      if (opt_replace != kReplaceAll && keep.contains(key)) continue;
+      if (policy != kReplaceAll && keep.contains(key)) continue;
       progress(p_app, "Writing images", ++done, to_write);
       const std::optional<std::string> png_path = image_path_in(dlg_dir, key);
       if (!png_path) {
@@ -444,9 +479,13 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   }
 
   // The texts to review: those still untouched from the last list, and this update's.
-  const std::vector<ReviewRow> review = next_review(
-      previous,
-      {p_game, *dlg_dat, merged->tables, merged->changed, same_form ? merged->places : new_places});
+  const auto image_hash = [&](const std::string& p_key) {
+    const std::optional<std::string> path = image_path_in(dlg_dir, p_key);
+    return path && is_regular_file(*path) ? file_sha256(*path) : std::string();
+  };
+  const std::vector<ReviewRow> review =
+      next_review(previous, {p_game, *dlg_dat, merged->tables, merged->changed,
+                             same_form ? merged->places : new_places, image_rows, image_hash});
   if (csv_save(review_path, review_table(review)) == 0)
     info("Texts to review: " + std::to_string(review.size()) + ", listed in " + review_path, p_app);
   else

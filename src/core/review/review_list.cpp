@@ -3,6 +3,7 @@
 #include <set>
 #include <utility>
 
+#include "data/sha256.h"
 #include "text/py_text.h"
 
 namespace verbix {
@@ -70,7 +71,12 @@ std::vector<ReviewRow> next_review(const std::vector<ReviewRow>& p_previous,
   std::set<std::pair<std::string, std::string>> listed;  // (table, id)
   for (const ReviewRow& row : p_previous) {
     if (row.table == kImage) {
-      if (listed.emplace(row.table, row.id).second) out.push_back(row);
+      const Value* now = record_table(p_input.game, "img_data").find(row.id);
+      if (!now || !now->is_bytes() || p_input.image_hash(row.id) != row.translation) continue;
+      if (!listed.emplace(row.table, row.id).second) continue;
+      ReviewRow kept = row;
+      kept.new_english = sha256_hex(now->as_bytes());
+      out.push_back(std::move(kept));
       continue;
     }
     const std::size_t t = table_number(row.table);
@@ -101,6 +107,8 @@ std::vector<ReviewRow> next_review(const std::vector<ReviewRow>& p_previous,
     for (const EnglishChange& change : p_input.changed[t])
       add("changed", change.key, english_text(change.was));
   }
+  for (const ReviewRow& row : p_input.image_rows)
+    if (listed.emplace(row.table, row.id).second) out.push_back(row);
   return out;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +50,10 @@ struct ReviewInput {
   const std::array<TableChanges, FIELDS.size()>& tables;
   const std::array<std::vector<EnglishChange>, FIELDS.size()>& changed;
   const IdPlaces& places;
+  // The rows of the images kept although the game changed them, and the SHA-256 hex of a
+  // project image file by key ("" when there is none).
+  const std::vector<ReviewRow>& image_rows;
+  std::function<std::string(const std::string&)> image_hash;
 };
 
 // The ids whose places the next list needs, besides the additions and changes: those of
@@ -58,7 +63,9 @@ std::vector<std::string> review_ids(const std::vector<ReviewRow>& p_previous);
 // The next list: each previous row whose translation still equals its Translation cell,
 // with Position and New English brought up to date (rows of ids the game dropped go); then
 // a row for each addition and each change not listed yet, table by table in the game's
-// order. Image rows are kept as they are.
+// order, then the new image rows. An image row's Translation is the SHA-256 of the
+// translator's file: it stays while the file does (New English, the game image's SHA-256,
+// brought up to date).
 std::vector<ReviewRow> next_review(const std::vector<ReviewRow>& p_previous,
                                    const ReviewInput& p_input);
 
