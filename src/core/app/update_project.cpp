@@ -189,18 +189,9 @@ std::vector<ReviewRow> previous_review(const std::string& p_path, Window* p_app)
   return {};
 }
 
-std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p_target,
-                                       Window* p_app,
-                                       const std::vector<std::string>& p_more_ids = {}) {
-  DialogueRead read = dlg_data(p_target, p_app);
-  if (read.failed()) {
-    info("No data found: " + p_target);
-    return std::nullopt;
-  }
-  const Value& file_meta = read.meta;
-
-  progress(p_app, "Comparing with the game's data");
-  RecordMerge merge = merge_records(p_game, std::move(read.data));
+// What the merge did besides additions and removals: the replaced ids moved, the empty
+// translations restored from the game (log only) and the new version stamp.
+void report_merge_notes(const RecordMerge& merge, const Value& p_game, Window* p_app) {
   for (const IdSwap& swap : merge.swaps)
     info("Content ID update: " + std::string(swap.old_id) + " -> " + std::string(swap.new_id),
          p_app);
@@ -216,6 +207,38 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
              text_form(game_ver ? *game_ver : Value()) + ")",
          p_app);
   }
+}
+
+// The totals after the report: the specified line, then the English changes, or the note
+// that a TXT project has no baseline to find them with.
+void report_totals(size_t p_adds, size_t p_rems, size_t p_changed, bool p_baseline,
+                   std::string_view p_form, Window* p_app) {
+  info("\nChecks and comparisons complete.", p_app);
+  info("Additions: " + std::to_string(p_adds) + " / Removals: " + std::to_string(p_rems) + "\n",
+       p_app);
+  if (p_baseline)
+    info("English changed: " + std::to_string(p_changed) + " (translations kept, to review)",
+         p_app);
+  else if (p_form == "TXT")
+    info(
+        "No English baseline in this project: texts whose English changed cannot be listed "
+        "until Update writes one.",
+        p_app);
+}
+
+std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p_target,
+                                       Window* p_app,
+                                       const std::vector<std::string>& p_more_ids = {}) {
+  DialogueRead read = dlg_data(p_target, p_app);
+  if (read.failed()) {
+    info("No data found: " + p_target);
+    return std::nullopt;
+  }
+  const Value& file_meta = read.meta;
+
+  progress(p_app, "Comparing with the game's data");
+  RecordMerge merge = merge_records(p_game, std::move(read.data));
+  report_merge_notes(merge, p_game, p_app);
   Value& file_data = merge.record;
 
   // Where each added key now stands: the line or row the writer puts it at, in the file's
@@ -255,16 +278,7 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
     rems += changes.rems.size();
     changed_count += changed[i].size();
   }
-  info("\nChecks and comparisons complete.", p_app);
-  info("Additions: " + std::to_string(adds) + " / Removals: " + std::to_string(rems) + "\n", p_app);
-  if (baseline)
-    info("English changed: " + std::to_string(changed_count) + " (translations kept, to review)",
-         p_app);
-  else if (form == "TXT")
-    info(
-        "No English baseline in this project: texts whose English changed cannot be listed "
-        "until Update writes one.",
-        p_app);
+  report_totals(adds, rems, changed_count, baseline.has_value(), form, p_app);
   merged.data = std::move(file_data);
   merged.form = form;
   merged.tables = std::move(merge.tables);
