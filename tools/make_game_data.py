@@ -653,6 +653,53 @@ def release_changes(old, new):
     return changes
 
 
+def revise_english(rec, seed=DEFAULT_SEED, share=0.1, stamp="Episode 4 v1.4.0"):
+    """A later release of `rec` and what it changed, marked: the English of about `share` of
+    each table's non-empty texts rewritten under the same ids, one key of each table dropped
+    and one added, and a new version stamp. Returns (record, {table: {"changed": ids,
+    "added": ids, "removed": ids}}). Only labels, menus and items are dropped (an item with
+    its description); the added dialogue line is appended to the last section, the added
+    item comes with a description."""
+    rng = random.Random(seed * 104_729 + len(rec["text_lut"]))
+    out = {key: (dict(value) if isinstance(value, dict) else value) for key, value in rec.items()}
+    out["ver_hash"] = f"{stamp} : {hash_string(stamp + str(seed))}"
+    spoken = {cid for entries in rec["sections"].values() for e in entries for cid in e["text"]}
+    marks = {}
+    for table in TABLES:
+        values = out[table]
+        keys = [k for k, v in values.items() if v and (table != "text_lut" or k in spoken)]
+        changed = set(rng.sample(keys, max(1, int(len(keys) * share))))
+        for key in changed:
+            value = values[key]
+            values[key] = ([line + " (revised)" for line in value] if isinstance(value, list)
+                           else value + " (revised)")
+        # A dropped key: a label, menu or an item and speaker not shown anywhere.
+        unused = [k for k in values if k not in changed and k not in spoken
+                  and k not in rec["item_lut"] and k not in rec["actr_lut"]]
+        if table == "item_lut":
+            unused = [k for k in values if k not in changed]
+        removed = set(rng.sample(unused, 1)) if table in ("sys_lbls", "sys_menu", "item_lut") \
+            else set()
+        for key in removed:
+            del values[key]
+            if table == "item_lut":
+                out["text_lut"] = {k: v for k, v in out["text_lut"].items() if k != key}
+        new_key = f"r3_{table}_{rng.randrange(10**6):06d}"
+        values[new_key] = ["A line added later."] if table == "text_lut" else "Added later"
+        if table == "text_lut":
+            last = list(out["sections"])[-1]
+            out["sections"] = dict(out["sections"])
+            out["sections"][last] = list(out["sections"][last]) + [
+                {"name": next(k for k, v in out["actr_lut"].items() if v), "text": [new_key]}]
+        marks[table] = {"changed": changed, "added": {new_key}, "removed": removed}
+    marks["text_lut"]["removed"] |= marks["item_lut"]["removed"]
+    for key in marks["item_lut"]["added"]:
+        out["text_lut"][key] = ["Described later."]
+        marks["text_lut"]["added"].add(key)
+    marks["text_lut"]["changed"] -= marks["text_lut"]["removed"]
+    return out, marks
+
+
 def encode(rec, protocol=4):
     """The bytes of a lang.dat holding `rec`."""
     return zlib.compress(pickle.dumps(rec, protocol=protocol), 6)

@@ -12,7 +12,10 @@
 #include "checks/lint.h"
 #include "checks/lint_report.h"
 #include "project/project_reader.h"
+#include "review/baseline.h"
+#include "review/statistics.h"
 #include "session.h"
+#include "text/text_form.h"
 #include "utils/file_io.h"
 #include "utils/log_service.h"
 #include "utils/memory.h"
@@ -55,6 +58,16 @@ bool replaceable(const std::string& p_path) {
   return std::filesystem::is_empty(fs_path(p_path), ec) && !ec;
 }
 
+// Writes a JSON report to `p_file` (replacing it whole); false after saying why it failed.
+bool write_report(const std::string& p_file, const std::string& p_json, ConsoleWindow& p_window) {
+  try {
+    write_file_replacing(full_path(p_file), p_json);
+    return true;
+  } catch (const OsError& e) {
+    return error("Failed to write the report: " + std::string(e.what()), false, &p_window);
+  }
+}
+
 // The console opens no file browser.
 void no_folder(const std::string&) {}
 void no_file_browser(const std::string&, const std::string&) {}
@@ -86,9 +99,31 @@ int check_command(const CommandOptions& p_opt) {
   return run(
       p_opt,
       [&](const Value& game, ConsoleWindow& window) {
-        return check_translation(game, target, &window).has_value();
+        std::string json;
+        if (!check_translation(game, target, &window, p_opt.json.empty() ? nullptr : &json))
+          return false;
+        return p_opt.json.empty() || write_report(p_opt.json, json, window);
       },
       "No data found: " + target);
+}
+
+int stats_command(const CommandOptions& p_opt) {
+  const std::string target = full_path(p_opt.target);
+  return run(
+      p_opt,
+      [&](const Value& game, ConsoleWindow& window) {
+        if (!path_exists(target))
+          return error("Target translation file missing: " + target, false, &window);
+        const DialogueRead project = dlg_data(target, &window);
+        if (project.failed()) return error("Unable to load data from: " + target, false, &window);
+        const Value* form = project.meta.find("format");
+        const Statistics stats =
+            project_statistics(game, project.data, path_dirname(target),
+                               load_baseline(target, form ? text_form(*form) : ""));
+        report_statistics(stats, &window);
+        return p_opt.json.empty() || write_report(p_opt.json, statistics_json(stats), window);
+      },
+      "Failed to count: " + target);
 }
 
 int update_command(const CommandOptions& p_opt) {

@@ -23,7 +23,7 @@ struct CommandOptions {
   std::string images;  // create: "NONE" or "PNG"; update: the image policy
   bool backup = true;  // update
 
-  std::string json;     // lint: the file the JSON report goes to; empty for none
+  std::string json;     // lint, check, stats: the file the JSON report goes to; empty for none
   bool strict = false;  // lint: warnings fail too
 };
 
@@ -32,8 +32,14 @@ struct CommandOptions {
 // when it is empty or a project folder (holds a dialogue file).
 int create_command(const CommandOptions& p_opt);
 
-// The report of the Check button on `target`. Fails when the file gives no data.
+// The report of the Check button on `target`, and its JSON document in the file `json` when
+// given. Fails when the file gives no data or the document cannot be written.
 int check_command(const CommandOptions& p_opt);
+
+// The statistics of the project of `target` against the game, and their JSON document in
+// the file `json` when given. Fails when the file gives no data or the document cannot be
+// written.
+int stats_command(const CommandOptions& p_opt);
 
 // The Update button on `target`, with `format`, the image policy `images` and `backup`.
 int update_command(const CommandOptions& p_opt);

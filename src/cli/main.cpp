@@ -63,6 +63,16 @@ CLI::App* add_check(CLI::App& p_app, CommandOptions& p_opt) {
       "check", "Report what an update would change in a translation file; change nothing");
   add_common(cmd, p_opt);
   add_target(cmd, p_opt);
+  cmd->add_option("--json", p_opt.json, "Also write the findings as JSON to this file");
+  return cmd;
+}
+
+CLI::App* add_stats(CLI::App& p_app, CommandOptions& p_opt) {
+  CLI::App* cmd = p_app.add_subcommand(
+      "stats", "Count the translated, untranslated and to-review texts and images of a project");
+  add_common(cmd, p_opt);
+  add_target(cmd, p_opt);
+  cmd->add_option("--json", p_opt.json, "Also write the counts as JSON to this file");
   return cmd;
 }
 
@@ -76,7 +86,8 @@ CLI::App* add_update(CLI::App& p_app, CommandOptions& p_opt) {
       ->transform(CLI::IsMember({"TXT", "CSV"}, CLI::ignore_case));
   p_opt.images = std::string(kReplaceMissing);
   cmd->add_option("--images", p_opt.images,
-                  "\"Replace All\", \"Replace Missing\" (the default) or \"Change Nothing\"")
+                  "\"Replace All\", \"Replace Missing\" (the default), \"Change Nothing\" or "
+                  "\"Replace Untranslated\" (all but the images the translator changed)")
       ->transform(CLI::IsMember(std::vector<std::string>(OPT_CHANGE.begin(), OPT_CHANGE.end()),
                                 CLI::ignore_case));
   bool* backup = &p_opt.backup;
@@ -118,12 +129,13 @@ int cli_main(int argc, char** argv) {
   app.require_subcommand(1);
   app.footer(
       "Exit status: 0 success, 1 the workflow failed or a question was answered No, 2 usage.");
-  CommandOptions create_opt, check_opt, update_opt, build_opt, lint_opt;
+  CommandOptions create_opt, check_opt, update_opt, build_opt, lint_opt, stats_opt;
   CLI::App* create = add_create(app, create_opt);
   CLI::App* check = add_check(app, check_opt);
   CLI::App* update = add_update(app, update_opt);
   CLI::App* build = add_build(app, build_opt);
   CLI::App* lint = add_lint(app, lint_opt);
+  CLI::App* stats = add_stats(app, stats_opt);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -134,6 +146,7 @@ int cli_main(int argc, char** argv) {
   if (update->parsed()) return update_command(update_opt);
   if (build->parsed()) return build_command(build_opt);
   if (lint->parsed()) return lint_command(lint_opt);
+  if (stats->parsed()) return stats_command(stats_opt);
   return kUsage;
 }
 

@@ -68,7 +68,7 @@ class CreateProject : public testing::UtilsTest {
 TEST_F(CreateProject, TxtWithoutImagesWritesTheFontFolderAndTheDialogue) {
   ASSERT_TRUE(create("  Spanish  "));
   const std::string path = path_join(root, "Spanish");
-  EXPECT_EQ(tree(path), (Lines{"dialogue.txt", "font/"}));
+  EXPECT_EQ(tree(path), (Lines{"dialogue.txt", "english.dat", "font/"}));
   EXPECT_EQ(*txt_load(path_join(path, "dialogue.txt")), txt);
   EXPECT_EQ(window.calls,
             (Lines{"log: Created dialogue.txt", "log: Generated files at: " + path, "save"}));
@@ -80,7 +80,7 @@ TEST_F(CreateProject, AnyOtherLayoutWritesTheCsvDialogue) {
   for (const std::string layout : {"CSV", "txt"}) {
     ASSERT_TRUE(create("p_" + layout, layout));
     const std::string path = path_join(root, "p_" + layout);
-    EXPECT_EQ(tree(path), (Lines{"dialogue.csv", "font/"}));
+    EXPECT_EQ(tree(path), (Lines{"dialogue.csv", "english.dat", "font/"}));
     EXPECT_EQ(*csv_load(path_join(path, "dialogue.csv")), csv);
   }
   EXPECT_EQ(window.calls[0], "log: Created dialogue.csv");
@@ -102,7 +102,7 @@ TEST_F(CreateProject, AnExistingFolderAnsweredYesIsReplaced) {
   const std::string path = path_join(root, "Spanish");
   write_bytes(path_join(path, "notes/old.txt"), "gone");
   ASSERT_TRUE(create("Spanish"));
-  EXPECT_EQ(tree(path), (Lines{"dialogue.txt", "font/"}));
+  EXPECT_EQ(tree(path), (Lines{"dialogue.txt", "english.dat", "font/"}));
   EXPECT_EQ(window.calls[1], "log: Deleted folder: " + path);
 }
 
@@ -141,8 +141,9 @@ TEST_F(CreateProject, ImageKeysThatLeaveTheProjectFolderAreRefused) {
                                        {"..\\back", "x"},
                                        {"img/ui/title", png}});
   ASSERT_TRUE(create("Spanish", "TXT", "PNG", data));
-  EXPECT_EQ(tree(root), (Lines{"Spanish/", "Spanish/dialogue.txt", "Spanish/font/", "Spanish/img/",
-                               "Spanish/img/ui/", "Spanish/img/ui/title.png"}));
+  EXPECT_EQ(tree(root),
+            (Lines{"Spanish/", "Spanish/dialogue.txt", "Spanish/english.dat", "Spanish/font/",
+                   "Spanish/img/", "Spanish/img/ui/", "Spanish/img/ui/title.png"}));
   EXPECT_EQ(read_bytes(path_join(root, "Spanish/img/ui/title.png")), png);
   const std::string refused = "log: Refused image outside the project folder: ";
   EXPECT_EQ(window.calls,

@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "data/container.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
 #include "data/language_data.h"
+#include "data/sha256.h"
 #include "record_builders.h"
 #include "recording_window.h"
 #include "test_support.h"
@@ -132,6 +134,12 @@ class UpdateProject : public testing::UtilsTest {
     return update_translation(data, {target(), format, images, backup}, &window, tools);
   }
   std::string target() const { return path_join(dir, "dialogue.txt"); }
+  // The panel lines before the statistics block that ends a check.
+  Lines report_end(size_t n) const {
+    const auto end = std::find(window.calls.begin(), window.calls.end(), "log: Statistics:");
+    EXPECT_NE(end, window.calls.end());
+    return Lines(end - static_cast<std::ptrdiff_t>(n), end);
+  }
   // The panel lines that are the report of verify (no banner, no file work).
   Lines report() const {
     Lines out;
@@ -175,8 +183,10 @@ TEST_F(UpdateProject, CheckReportsEveryChangeAtItsLineAndChangesNothing) {
                    "log: ---------------------------\n", "log: Loading " + target(),
                    "log: Content ID update: yrrRQ30Q -> w7ZvbBvC"}));
   EXPECT_EQ(calls[5], "log: Version updated from (Ep v1 : aaaa) to (Ep v2 : bbbb)");
-  EXPECT_EQ(Lines(calls.end() - 2, calls.end()), (Lines{"log: \nChecks and comparisons complete.",
-                                                        "log: Additions: 3 / Removals: 3\n"}));
+  EXPECT_EQ(report_end(3),
+            (Lines{"log: \nChecks and comparisons complete.", "log: Additions: 3 / Removals: 3\n",
+                   "log: No English baseline in this project: texts whose English changed cannot "
+                   "be listed until Update writes one."}));
   // The mute speaker has no name in the game either: its empty translation is no addition.
   EXPECT_EQ(std::find(utils._output.begin(), utils._output.end(),
                       "Missing lines at (mute). Possible formatting issue. Restoring back to: "),
@@ -217,7 +227,97 @@ TEST_F(UpdateProject, ACsvTranslationIsReportedByRow) {
                 "log: Lines removed at row (" + at(old_rows, "map_001") + "): ES Map",
                 "log: Lines removed at row (" + at(old_rows, "map_001", 2) + "): ES A map.",
             }));
-  EXPECT_EQ(window.calls.back(), "log: Additions: 3 / Removals: 3\n");
+  // Without english.dat, the English column is the baseline.
+  EXPECT_EQ(report_end(2), (Lines{"log: Additions: 3 / Removals: 3\n",
+                                  "log: English changed: 0 (translations kept, to review)"}));
+}
+
+// After an Update wrote english.dat, a game whose English changed for kept translations has
+// each listed after its table's report, at its place in the new file, with the old English.
+TEST_F(UpdateProject, EnglishChangedSinceTheBaselineIsListedWithItsOldText) {
+  ASSERT_TRUE(update("TXT", "Change Nothing", false));
+  const Value baseline = *dat_load(path_join(dir, "english.dat"));
+  EXPECT_EQ(baseline["tables"]["sys_lbls"], game(2)["sys_lbls"]);
+  EXPECT_EQ(baseline["ver_hash"], game(2)["ver_hash"]);
+  EXPECT_EQ(baseline["images"]["img/ui/title"], Value(sha256_hex("T2")));
+  Value next = game(2);
+  next["sys_lbls"]["back"] = "Go back";
+  next["item_lut"]["key_001"] = "Old key";
+  next["text_lut"]["key_001"] = lines({"An old key.", "Rusty."});
+  next["text_lut"]["c2"] = lines({"Farewell."});
+  // Added by the Update in English and not translated since: the old English is kept too.
+  next["text_lut"]["c5"] = lines({"Changed, untranslated."});
+  window.calls.clear();
+  check_translation(next, target(), &window);
+  const std::string new_txt = dat_2_txt(*verify(next, target(), nullptr));
+  auto at = [&](const std::string& line) { return line_of(new_txt, line); };
+  const Lines& calls = window.calls;
+  Lines changed;
+  for (const std::string& call : calls)
+    if (call.find(" changed at ") != std::string::npos || call.starts_with("log:     was: "))
+      changed.push_back(call);
+  EXPECT_EQ(
+      changed,
+      (Lines{"log: Label changed at line (" + at("back : ES Back") + "): Go back",
+             "log:     was: Back",
+             "log: Item changed at line (" + at("#key_001 : ES Key") + "): Old key",
+             "log:     was: Key",
+             "log: Lines changed at line (" + at("#key_001 (ES Key)") + "): An old key.\nRusty.",
+             "log:     was: A key.",
+             "log: Lines changed at line (" + at("#c2 (Narrator)") + "): Farewell.",
+             "log:     was: Bye.",
+             "log: Lines changed at line (" + at("#c5 (Eve)") + "): Changed, untranslated.",
+             "log:     was: New one.\nNew two."}));
+  EXPECT_EQ(report_end(1), Lines{"log: English changed: 5 (translations kept, to review)"});
+  // The statistics: the listed and the changed texts are to review; c5 counts as
+  // translated (it differs from the game's new English) and is to review.
+  const auto stats = std::find(calls.begin(), calls.end(), "log: Statistics:");
+  EXPECT_EQ(
+      Lines(stats, calls.end()),
+      (Lines{"log: Statistics:", "log:   Label: 2 of 3 translated, 1 untranslated, 2 to review",
+             "log:   Menu: 1 of 1 translated, 0 untranslated, 0 to review",
+             "log:   Actor: 1 of 3 translated, 2 untranslated, 1 to review",
+             "log:   Item: 1 of 1 translated, 0 untranslated, 1 to review",
+             "log:   Lines: 6 of 6 translated, 0 untranslated, 3 to review",
+             "log:   Dialogue: 5 of 5 translated, 0 untranslated, 2 to review",
+             "log:   Images: 1 of 2 translated, 1 missing", "log:   Done: 78.6%\n"}));
+}
+
+// review.csv lists the additions, then keeps each row until its translation is edited and
+// adds the next update's; Position and New English follow the game.
+TEST_F(UpdateProject, ReviewListKeepsUntouchedRowsAndAddsNewOnes) {
+  ASSERT_TRUE(update("TXT", "Change Nothing", false));
+  const std::string review_path = path_join(dir, "review.csv");
+  auto review = [&] { return *csv_load(review_path); };
+  const std::string txt2 = *txt_load(target());
+  const CsvRow header = {"Kind",        "Table",       "ID",         "Position",
+                         "Old English", "New English", "Translation"};
+  EXPECT_EQ(review(),
+            (CsvTable{header,
+                      {"added", "Label", "new_lbl", line_of(txt2, "new_lbl : New label"), "",
+                       "New label", "New label"},
+                      {"added", "Actor", "eve", line_of(txt2, "#eve : Eve"), "", "Eve", "Eve"},
+                      {"added", "Lines", "c5", line_of(txt2, "#c5 (Eve)"), "", "New one.\nNew two.",
+                       "New one.\nNew two."}}));
+  EXPECT_EQ(window.calls[window.calls.size() - 2],
+            "log: Texts to review: 3, listed in " + review_path);
+
+  // The translator translates the new label; the game then changes two texts.
+  std::string edited = txt2;
+  edited.replace(edited.find("new_lbl : New label"), 19, "new_lbl : ES New label");
+  ASSERT_EQ(txt_save(target(), edited), 0);
+  Value next = game(2);
+  next["sys_lbls"]["back"] = "Go back";
+  next["text_lut"]["c5"] = lines({"Changed."});
+  ASSERT_TRUE(update("TXT", "Change Nothing", false, next));
+  const std::string txt3 = *txt_load(target());
+  EXPECT_EQ(review(),
+            (CsvTable{header,
+                      {"added", "Actor", "eve", line_of(txt3, "#eve : Eve"), "", "Eve", "Eve"},
+                      {"added", "Lines", "c5", line_of(txt3, "#c5 (Eve)"), "", "Changed.",
+                       "New one.\nNew two."},
+                      {"changed", "Label", "back", line_of(txt3, "back : ES Back"), "Back",
+                       "Go back", "ES Back"}}));
 }
 
 TEST_F(UpdateProject, RenamesApplyOnlyWhereTheGameMadeThem) {
@@ -236,7 +336,7 @@ TEST_F(UpdateProject, AnUntouchedProjectHasNoAdditions) {
     ASSERT_EQ(csv ? csv_save(path, dat_2_csv(game(2))) : txt_save(path, dat_2_txt(game(2))), 0);
     window.calls.clear();
     ASSERT_TRUE(check_translation(game(2), path, &window));
-    EXPECT_EQ(window.calls.back(), "log: Additions: 0 / Removals: 0\n") << path;
+    EXPECT_EQ(report_end(2)[0], "log: Additions: 0 / Removals: 0\n") << path;
   }
 }
 
@@ -275,7 +375,8 @@ TEST_F(UpdateProject, FormatChangeWithBackupWritesTheNewFileAndKeepsTheOld) {
   ASSERT_TRUE(update("CSV", "Change Nothing", true));
   const std::string bkp = "backup_20250102030405/";
   EXPECT_EQ(tree(dir), (Lines{bkp + "dialogue.txt", bkp + "img/old.png", bkp + "img/ui/title.png",
-                              "dialogue.csv", "img/old.png", "img/ui/title.png"}));
+                              "dialogue.csv", "english.dat", "img/old.png", "img/ui/title.png",
+                              "review.csv"}));
   EXPECT_EQ(*txt_load(path_join(dir, bkp + "dialogue.txt")), old_txt);
   const DialogueRead back = csv_2_dat(*csv_load(path_join(dir, "dialogue.csv")));
   EXPECT_EQ(back.data["text_lut"]["w7ZvbBvC"], lines({"ES Hello."}));
@@ -317,6 +418,32 @@ TEST_F(UpdateProject, ImagePolicies) {
       if (call.rfind("log: Adding image: ", 0) == 0) added.push_back(call.substr(19));
     EXPECT_EQ(added, c.added) << c.policy;
   }
+}
+
+// "Replace Untranslated" keeps the translator's images (listed for review when the game
+// changed their original) and replaces the game's own; without a baseline it says so and
+// acts as "Replace Missing".
+TEST_F(UpdateProject, ReplaceUntranslatedKeepsOnlyTheTranslatorsImages) {
+  ASSERT_TRUE(update("TXT", "Replace Untranslated", false));
+  EXPECT_NE(std::find(window.calls.begin(), window.calls.end(),
+                      "log: No English baseline in this project: \"Replace Untranslated\" acts "
+                      "as \"Replace Missing\"."),
+            window.calls.end());
+  EXPECT_EQ(read_bytes(path_join(dir, "img/ui/title.png")), "mine");
+  EXPECT_EQ(read_bytes(path_join(dir, "img/new/banner.png")), "N2");
+
+  // english.dat now holds release 2's images; the project's banner is the game's.
+  Value next = game(2);
+  next["img_data"]["img/ui/title"] = Value::bytes("T3");
+  next["img_data"]["img/new/banner"] = Value::bytes("N3");
+  write_bytes(path_join(dir, "img/ui/title.png"), "T2");  // the game's image again
+  write_bytes(path_join(dir, "img/new/banner.png"), "my banner");
+  ASSERT_TRUE(update("TXT", "Replace Untranslated", false, next));
+  EXPECT_EQ(read_bytes(path_join(dir, "img/ui/title.png")), "T3");
+  EXPECT_EQ(read_bytes(path_join(dir, "img/new/banner.png")), "my banner");
+  const CsvTable review = *csv_load(path_join(dir, "review.csv"));
+  EXPECT_EQ(review.back(), (CsvRow{"changed", "Image", "img/new/banner", "", sha256_hex("N2"),
+                                   sha256_hex("N3"), sha256_hex("my banner")}));
 }
 
 TEST_F(UpdateProject, AnEmptyImageIsReportedAsLoadingReportsIt) {

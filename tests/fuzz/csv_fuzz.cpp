@@ -1,11 +1,13 @@
 // Fuzz target of the CSV dialect and the CSV dialogue reader: any text is refused with
 // DataError or parses into rows that the dialect writes back to the same rows, and the rows
-// are read or refused with a message.
+// are read or refused with a message. The same rows read as review.csv give rows that write
+// and read back unchanged.
 #include <cstdint>
 #include <string_view>
 
 #include "data/dialogue_csv.h"
 #include "quiet_window.h"
+#include "review/review_list.h"
 #include "utils/csv_dialect.h"
 #include "utils/data_error.h"
 
@@ -25,6 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;  // an unclosed quote or a row too wide: refused, as csv_load reports it
   }
   if (verbix::csv_parse(verbix::csv_format(rows)) != rows) __builtin_trap();
+  const std::vector<verbix::ReviewRow> review = verbix::review_rows(rows);
+  const std::vector<verbix::ReviewRow> again = verbix::review_rows(verbix::review_table(review));
+  if (again.size() != review.size()) __builtin_trap();
+  for (std::size_t i = 0; i < review.size(); ++i)
+    if (again[i].id != review[i].id || again[i].position != review[i].position ||
+        again[i].translation != review[i].translation)
+      __builtin_trap();
   const verbix::DialogueRead read = verbix::csv_2_dat(rows, &window);
   if (!read.failed()) verbix::csv_2_dat(verbix::dat_2_csv(read.data, read.data, &window), &window);
   return 0;

@@ -246,7 +246,7 @@ def test_create_replaces_a_project_only_with_yes(run, games, tmp_path):
     done = run("create", "--game", path, "--out", project, "--yes")
     assert (done.returncode, done.stderr) == (0, "")
     assert f"Deleted folder: {project}" in done.stdout.splitlines()
-    assert files(project) == ["dialogue.txt", "font/"]
+    assert files(project) == ["dialogue.txt", "english.dat", "font/"]
     assert (project / "dialogue.txt").read_bytes() == saved_txt(tmp_path, rec)
     assert len(run.log_files()) == 2  # one file per run, even within one second
 
@@ -283,7 +283,7 @@ def test_create_with_yes_never_deletes_a_folder_that_holds_no_project(run, games
     empty = tmp_path / "empty"
     empty.mkdir()
     assert run("create", "--game", path, "--out", empty, "--yes").returncode == 0
-    assert files(empty) == ["dialogue.txt", "font/"]
+    assert files(empty) == ["dialogue.txt", "english.dat", "font/"]
 
 
 # -- Build --

@@ -46,7 +46,7 @@ def test_an_existing_folder_answered_no_is_left_alone(app, dialogs, place):
 def test_a_project_in_either_form(app, place, layout, written):
     generate(app, "  Spanish  ", layout)
     project = place.root / "Spanish"
-    assert files(project) == [written, "font/"]
+    assert files(project) == [written, "english.dat", "font/"]
     assert panel(app) == f"Created {written}\nGenerated files at: {project}\n"
     assert place.opened_paths() == [str(project)]
 
@@ -57,7 +57,7 @@ def test_an_existing_folder_answered_yes_is_replaced(app, dialogs, place):
     (project / "notes" / "old.txt").write_text("gone")
     dialogs.yes_no.append(True)
     generate(app, "Spanish")
-    assert files(project) == ["dialogue.txt", "font/"]
+    assert files(project) == ["dialogue.txt", "english.dat", "font/"]
     assert panel(app).startswith(f"Deleted folder: {project}\nCreated dialogue.txt\n")
 
 

@@ -111,7 +111,7 @@ def test_a_full_disk_never_loses_an_image(run, games, small_disk):
     file it could not back up named and the project as it was; no backup is truncated."""
     import os
     outcomes = set()
-    for free in range(0, 28_000, 4_000):  # each page of the tiny project's files, then room
+    for free in range(0, 48_000, 4_000):  # each page of the tiny project's files, then room
         project = small_disk / "Deutsch"
         target = make_project(run, games, project)
         for png in project.rglob("*.png"):
@@ -307,7 +307,8 @@ def test_a_format_change_cut_short_goes_on_from_the_newer_file(run, games, tmp_p
     assert verbix.dlg_data(str(csv))[0]["lng_name"] == "Newer"
     backup = next(project.glob("backup_*"))
     assert sorted(p.name for p in backup.iterdir() if p.is_file()) == ["dialogue.csv",
-                                                                       "dialogue.txt"]
+                                                                       "dialogue.txt",
+                                                                       "english.dat"]
 
 
 # -- Line breaks typed into spreadsheet cells --

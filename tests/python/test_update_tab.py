@@ -190,3 +190,29 @@ def test_the_images_combo_shows_its_longest_value_whole(app):  # noqa: F811
     entry = app.update_images_opt._entry
     font = tkinter.font.Font(font=entry.cget("font"))
     assert 1 < font.measure("Replace Missing") <= entry.winfo_width()
+
+
+def test_the_panel_lists_changed_english_statistics_and_the_review_file(app, project, dialogs):  # noqa: F811
+    """After an Update has written english.dat, a game whose English changed shows in Check's
+    panel with the old English, followed by the statistics; Update names review.csv."""
+    app.set_lbl(app.update_target_pth, str(project))
+    app.update_format_opt.set("TXT")
+    app.update_images_opt.set("Replace Untranslated")
+    assert list(app.update_images_opt.cget("values"))[-1] == "Replace Untranslated"
+    dialogs.yes_no.append(True)
+    app.update_button.invoke()
+    review = project.parent / "review.csv"
+    assert review.is_file() and f", listed in {review}\n" in panel(app)
+    assert (project.parent / "english.dat").is_file()
+
+    # The English the project was made from differed in one label.
+    baseline_path = str(project.parent / "english.dat")
+    baseline = verbix.utils.dat_load(baseline_path)
+    label, english = next(iter(app.data["sys_lbls"].items()))
+    baseline["tables"]["sys_lbls"][label] = "Old " + english
+    assert verbix.utils.dat_save(baseline_path, baseline) == 0
+    app.update_check_btn.invoke()
+    shown = panel(app).split(" CHECKING TRANSLATION FILE ")[-1]
+    assert f"): {english}\n    was: Old {english}\n" in shown
+    assert "\nEnglish changed: 1 (translations kept, to review)\n" in shown
+    assert "\nStatistics:\n  Label: " in shown and "\n  Done: " in shown

@@ -7,6 +7,8 @@
 #include "data/compare.h"
 #include "project/compiler.h"
 #include "project/project_reader.h"
+#include "review/baseline.h"
+#include "review/statistics.h"
 #include "text/text_form.h"
 #include "utils/data_paths.h"
 #include "utils/error_watch.h"
@@ -90,6 +92,10 @@ bool build_translation(const Value& p_game, const BuildRequest& p_request, Windo
     return error("Failed to build: " + src, false, p_app);
 
   p_tools.open_folder(path_dirname(out), out);
+  const Value* form = project.meta.find("format");
+  report_statistics(project_statistics(p_game, project.data, path_dirname(src),
+                                       load_baseline(src, form ? text_form(*form) : "")),
+                    p_app);
   info("Successfully built to: " + out, p_app);
   flush_log(p_app);
   return true;

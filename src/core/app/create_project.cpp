@@ -3,6 +3,7 @@
 #include "app/project_images.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
+#include "review/baseline.h"
 #include "text/py_text.h"
 #include "utils/data_paths.h"
 #include "utils/file_helpers.h"
@@ -78,6 +79,11 @@ bool create_project(const Value& p_data, const CreateRequest& p_request, Window*
     info("Created dialogue.csv", p_app);
   }
 
+  // The English the project starts from, for Check to tell later which texts the game changed.
+  if (save_baseline(path, p_data) != 0)
+    info("Failed to write " + std::string(kBaselineFile) +
+             ": texts whose English changes cannot be listed until Update writes one.",
+         p_app);
   if (p_request.images != "NONE" && !save_images(p_data, path, p_app)) return false;
 
   p_tools.open_folder(path);

@@ -12,8 +12,11 @@ namespace verbix {
 inline constexpr std::string_view kReplaceAll = "Replace All";
 inline constexpr std::string_view kReplaceMissing = "Replace Missing";
 inline constexpr std::string_view kChangeNothing = "Change Nothing";
-inline constexpr std::array<std::string_view, 3> OPT_CHANGE = {kReplaceAll, kReplaceMissing,
-                                                               kChangeNothing};
+// Replaces and adds the game's images except those the translator changed (the file differs
+// from the baseline's image); without a baseline, as "Replace Missing".
+inline constexpr std::string_view kReplaceUntranslated = "Replace Untranslated";
+inline constexpr std::array<std::string_view, 4> OPT_CHANGE = {
+    kReplaceAll, kReplaceMissing, kChangeNothing, kReplaceUntranslated};
 
 // "CSV" for a file whose name ends in "csv" (any case), else "TXT": the format that choosing
 // a translation file sets.

@@ -9,7 +9,13 @@
 #include "app/project_images.h"
 #include "data/dialogue_csv.h"
 #include "data/dialogue_txt.h"
+#include "data/sha256.h"
 #include "project/project_reader.h"
+#include "review/baseline.h"
+#include "review/check_json.h"
+#include "review/english_changes.h"
+#include "review/review_list.h"
+#include "review/statistics.h"
 #include "text/py_text.h"
 #include "text/text_form.h"
 #include "utils/error_watch.h"
@@ -35,66 +41,40 @@ bool image_loads(const std::string& p_path) {
   }
 }
 
+// The SHA-256 hex of a file's bytes; "" when it cannot be read.
+std::string file_sha256(const std::string& p_path) {
+  try {
+    return sha256_hex(read_file(p_path));
+  } catch (const OsError&) {
+    return {};
+  }
+}
+
 constexpr std::string_view kRule = "---------------------------";
 
-// The keys one table of the merge took from the game, and those it dropped.
-struct TableChanges {
-  std::vector<std::string> adds;
-  std::vector<std::string> rems;
-};
-
-const Map& table_of(const Value& p_rec, std::string_view p_key) {
-  static const Map empty;
-  const Value* table = p_rec.find(p_key);
-  return table && table->is_map() ? table->as_map() : empty;
+// Reports each key's places: label, what happened, at which line/row, the text there.
+void report(std::string_view p_label, std::string_view p_what, std::string_view p_word,
+            const std::vector<std::string>& p_keys, const IdPlaces& p_places, Window* p_app) {
+  for (const std::string& key : p_keys)
+    for (const IdPlace& place : p_places.of(key))
+      info(std::string(p_label) + " " + std::string(p_what) + " at " + std::string(p_word) + " (" +
+               std::to_string(place.at) + "): " + place.text,
+           p_app);
 }
 
-// Moves the translation of each replaced id to its new id. Only where the game has made the
-// replacement (it has the new id and no longer the old one): against a game that still has
-// the old id, the move would leave the old id to be refilled with English and put the
-// translation under an id the game lacks.
-void apply_swaps(const Value& p_game, Value& p_file, Window* p_app) {
-  const Map& game_lines = table_of(p_game, "text_lut");
-  Value* lines = p_file.find("text_lut");
-  if (!lines || !lines->is_map()) return;
-  for (const IdSwap& swap : SWAPS) {
-    if (!game_lines.contains(swap.new_id) || game_lines.contains(swap.old_id)) continue;
-    Value* old_value = lines->as_map().find(swap.old_id);
-    if (!old_value) continue;
-    Value moved = std::move(*old_value);
-    lines->as_map().erase(swap.old_id);
-    lines->as_map().set(std::string(swap.new_id), std::move(moved));
-    info("Content ID update: " + std::string(swap.old_id) + " -> " + std::string(swap.new_id),
+// Reports each text whose English changed while its translation was kept: where it now
+// stands with its new English, then its old English.
+void report_changed(size_t p_table, std::string_view p_word,
+                    const std::vector<EnglishChange>& p_changes, const IdPlaces& p_places,
+                    const Value& p_game, Window* p_app) {
+  for (const EnglishChange& change : p_changes) {
+    const size_t at = review_position(p_places, p_table, change.key, p_game);
+    if (!at) continue;
+    info(std::string(FIELDS[p_table].label) + " changed at " + std::string(p_word) + " (" +
+             std::to_string(at) + "): " + english_text(change.now),
          p_app);
+    info("    was: " + english_text(change.was), p_app);
   }
-}
-
-// One table merged: exactly the game's keys in the game's order, the translation's
-// non-empty values kept. A key that is empty in both is kept, and is no addition.
-Map merge_table(const Map& a, const Map& b, TableChanges& changes) {
-  Map c;
-  c.reserve(b.size());
-  for (const auto& [key, game_value] : b) {
-    const Value* mine = a.find(key);
-    if (mine && truth(*mine)) {
-      c.set(key, *mine);
-      continue;
-    }
-    // A speaker the game shows without a name has nothing to translate: its empty
-    // translation is complete, not an addition.
-    if (mine && !truth(game_value) && !truth(*mine)) {
-      c.set(key, game_value);
-      continue;
-    }
-    if (mine)
-      info("Missing lines at (" + key +
-           "). Possible formatting issue. Restoring back to: " + text_form(game_value));
-    c.set(key, game_value);
-    changes.adds.push_back(key);
-  }
-  for (const auto& [key, value] : a)
-    if (!b.contains(key)) changes.rems.push_back(key);
-  return c;
 }
 
 // Reports each key's positions from a DialogueMeta: label, what happened, at which line/row.
@@ -132,7 +112,7 @@ std::vector<std::string> ids_with_line_breaks(const Value& p_rec, size_t p_most)
     return v.is_text() && v.as_text().find_first_of("\r\n") != std::string::npos;
   };
   for (const Field& field : FIELDS)
-    for (const auto& [key, value] : table_of(p_rec, field.key)) {
+    for (const auto& [key, value] : record_table(p_rec, field.key)) {
       bool broken = has_break(value);
       if (value.is_list())
         for (const Value& line : value.as_list()) broken = broken || has_break(line);
@@ -180,73 +160,129 @@ struct Merged {
   Value data;
   std::string text;
   CsvTable rows;
+  std::string form;  // the form the translation file was read in, "TXT" or "CSV"
+  std::array<TableChanges, FIELDS.size()> tables;
+  std::array<std::vector<EnglishChange>, FIELDS.size()> changed;
+  IdPlaces places;  // where the content written puts the additions, changes and `p_more_ids`
+  std::optional<Baseline> baseline;
+  Value project_version;  // the translation file's own version stamp
 };
 
+// Asks `p_places` for every id review.csv lists: the merge's additions, the English changes
+// and `p_more_ids`.
+void want_review_ids(IdPlaces& p_places, const std::array<TableChanges, FIELDS.size()>& p_tables,
+                     const std::array<std::vector<EnglishChange>, FIELDS.size()>& p_changed,
+                     const std::vector<std::string>& p_more_ids) {
+  for (const std::string& id : p_more_ids) p_places.want(id);
+  for (const TableChanges& table : p_tables)
+    for (const std::string& key : table.adds) p_places.want(key);
+  for (const std::vector<EnglishChange>& table : p_changed)
+    for (const EnglishChange& change : table) p_places.want(change.key);
+}
+
+// The rows of the previous review.csv in the project folder; none when there is none, or
+// when it cannot be read (said so: the list is then made anew).
+std::vector<ReviewRow> previous_review(const std::string& p_path, Window* p_app) {
+  if (!is_regular_file(p_path)) return {};
+  if (const std::optional<CsvTable> rows = csv_load(p_path)) return review_rows(*rows);
+  info("Could not read " + p_path + ": the texts to review are listed anew.", p_app);
+  return {};
+}
+
+// What the merge did besides additions and removals: the replaced ids moved, the empty
+// translations restored from the game (log only) and the new version stamp.
+void report_merge_notes(const RecordMerge& merge, const Value& p_game, Window* p_app) {
+  for (const IdSwap& swap : merge.swaps)
+    info("Content ID update: " + std::string(swap.old_id) + " -> " + std::string(swap.new_id),
+         p_app);
+  for (size_t i = 0; i < FIELDS.size(); ++i) {
+    const Map& game_table = record_table(p_game, FIELDS[i].key);
+    for (const std::string& key : merge.tables[i].restored)
+      info("Missing lines at (" + key +
+           "). Possible formatting issue. Restoring back to: " + text_form(*game_table.find(key)));
+  }
+  if (merge.version_changed) {
+    const Value* game_ver = p_game.find("ver_hash");
+    info("Version updated from (" + text_form(merge.old_version) + ") to (" +
+             text_form(game_ver ? *game_ver : Value()) + ")",
+         p_app);
+  }
+}
+
+// The totals after the report: the specified line, then the English changes, or the note
+// that a TXT project has no baseline to find them with.
+void report_totals(size_t p_adds, size_t p_rems, size_t p_changed, bool p_baseline,
+                   std::string_view p_form, Window* p_app) {
+  info("\nChecks and comparisons complete.", p_app);
+  info("Additions: " + std::to_string(p_adds) + " / Removals: " + std::to_string(p_rems) + "\n",
+       p_app);
+  if (p_baseline)
+    info("English changed: " + std::to_string(p_changed) + " (translations kept, to review)",
+         p_app);
+  else if (p_form == "TXT")
+    info(
+        "No English baseline in this project: texts whose English changed cannot be listed "
+        "until Update writes one.",
+        p_app);
+}
+
 std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p_target,
-                                       Window* p_app) {
+                                       Window* p_app,
+                                       const std::vector<std::string>& p_more_ids = {}) {
   DialogueRead read = dlg_data(p_target, p_app);
   if (read.failed()) {
     info("No data found: " + p_target);
     return std::nullopt;
   }
-  Value& file_data = read.data;
   const Value& file_meta = read.meta;
 
   progress(p_app, "Comparing with the game's data");
-  apply_swaps(p_game, file_data, p_app);
+  RecordMerge merge = merge_records(p_game, std::move(read.data));
+  report_merge_notes(merge, p_game, p_app);
+  Value& file_data = merge.record;
 
-  std::array<TableChanges, FIELDS.size()> changes;
-  for (size_t i = 0; i < FIELDS.size(); ++i) {
-    Map merged = merge_table(table_of(file_data, FIELDS[i].key), table_of(p_game, FIELDS[i].key),
-                             changes[i]);
-    file_data[FIELDS[i].key] = Value(std::move(merged));
-  }
-
-  const Value* game_ver = p_game.find("ver_hash");
-  const Value game_hash = game_ver ? *game_ver : Value();
-  const Value* file_ver = file_data.find("ver_hash");
-  if (!file_ver || !(*file_ver == game_hash)) {
-    info("Version updated from (" + (file_ver ? text_form(*file_ver) : std::string("None")) +
-             ") to (" + text_form(game_hash) + ")",
-         p_app);
-    file_data["ver_hash"] = game_hash;
-  }
-  const Value* sections = p_game.find("sections");
-  file_data["sections"] = sections ? *sections : Value::map();
-
-  // Where each added key now stands: the merged record written in the file's form and read
-  // back (the re-read record itself is not needed). The CSV rows are those Update writes, with
-  // the game's record as English: with the merged record as English instead, speakers and
-  // items would sort by their translated names and the rows reported would not be the file's.
+  // Where each added key now stands: the line or row the writer puts it at, in the file's
+  // form. The CSV rows are those Update writes, with the game's record as English: with the
+  // merged record as English instead, speakers and items would sort by their translated
+  // names and the rows reported would not be the file's.
   const Value* format = file_meta.find("format");
   const std::string form = format && format->is_text() ? format->as_text() : std::string();
   progress(p_app, "Finding the changes");
-  std::string word;
-  Value curr_meta;
+  // The texts whose English changed since the project's baseline, when it has one.
   Merged merged;
+  merged.baseline = load_baseline(p_target, form);
+  const std::optional<Baseline>& baseline = merged.baseline;
+  std::array<std::vector<EnglishChange>, FIELDS.size()>& changed = merged.changed;
+  if (baseline) changed = english_changes(*baseline, p_game, merge);
+  IdPlaces& places = merged.places;
+  want_review_ids(places, merge.tables, changed, p_more_ids);
+  std::string word;
   if (form == "TXT") {
     word = "line";
-    merged.text = dat_2_txt(file_data);
-    curr_meta = txt_2_dat(merged.text).meta;
+    merged.text = dat_2_txt(file_data, nullptr, &places);
   } else if (form == "CSV") {
     word = "row";
-    merged.rows = dat_2_csv(p_game, file_data);
-    curr_meta = csv_2_dat(merged.rows).meta;
+    merged.rows = dat_2_csv(p_game, file_data, nullptr, &places);
   } else {
     info("Data type information missing.", p_app);
     return std::nullopt;
   }
 
-  size_t adds = 0, rems = 0;
+  size_t adds = 0, rems = 0, changed_count = 0;
   for (size_t i = 0; i < FIELDS.size(); ++i) {
-    report(FIELDS[i].label, "added", word, changes[i].adds, curr_meta, p_app);
-    report(FIELDS[i].label, "removed", word, changes[i].rems, file_meta, p_app);
-    adds += changes[i].adds.size();
-    rems += changes[i].rems.size();
+    const TableChanges& changes = merge.tables[i];
+    report(FIELDS[i].label, "added", word, changes.adds, places, p_app);
+    report(FIELDS[i].label, "removed", word, changes.rems, file_meta, p_app);
+    report_changed(i, word, changed[i], places, p_game, p_app);
+    adds += changes.adds.size();
+    rems += changes.rems.size();
+    changed_count += changed[i].size();
   }
-  info("\nChecks and comparisons complete.", p_app);
-  info("Additions: " + std::to_string(adds) + " / Removals: " + std::to_string(rems) + "\n", p_app);
+  report_totals(adds, rems, changed_count, baseline.has_value(), form, p_app);
   merged.data = std::move(file_data);
+  merged.form = form;
+  merged.tables = std::move(merge.tables);
+  merged.project_version = std::move(merge.old_version);
   return merged;
 }
 
@@ -259,9 +295,16 @@ std::optional<Value> verify(const Value& p_game, const std::string& p_target, Wi
 }
 
 std::optional<Value> check_translation(const Value& p_game, const std::string& p_target,
-                                       Window* p_app) {
+                                       Window* p_app, std::string* p_json) {
   banner(" CHECKING TRANSLATION FILE ", p_app);
-  return verify(p_game, p_target, p_app);
+  std::optional<Merged> merged = merge_and_report(p_game, p_target, p_app);
+  if (!merged) return std::nullopt;
+  report_statistics(
+      project_statistics(p_game, merged->data, path_dirname(p_target), merged->baseline), p_app);
+  if (p_json)
+    *p_json = check_json({merged->form, merged->project_version, p_game, merged->data,
+                          merged->tables, merged->changed, merged->baseline.has_value()});
+  return std::move(merged->data);
 }
 
 std::optional<Value> update_translation(const Value& p_game, const UpdateRequest& p_request,
@@ -295,8 +338,12 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
              " (an interrupted format change); updating the newer: " + source,
          p_app);
 
+  const std::string review_path = path_join(dlg_dir, std::string(kReviewFile));
+  const std::vector<ReviewRow> previous = previous_review(review_path, p_app);
+  const std::vector<std::string> previous_ids = review_ids(previous);
+
   ErrorWatch watch(p_app);
-  std::optional<Merged> merged = merge_and_report(p_game, source, watch.window());
+  std::optional<Merged> merged = merge_and_report(p_game, source, watch.window(), previous_ids);
   if (!merged && watch.reported()) {
     info("Update failed, check logs for information.", p_app);  // the reader's box said why
     return std::nullopt;
@@ -336,6 +383,10 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
     std::vector<std::pair<std::string, std::string>> copies{
         {dlg_pth, path_join(bkp_dir, path_basename(dlg_pth))}};
     if (both) copies.emplace_back(new_pth, path_join(bkp_dir, path_basename(new_pth)));
+    for (const std::string_view name : {kBaselineFile, kReviewFile}) {
+      const std::string file = path_join(dlg_dir, std::string(name));
+      if (is_regular_file(file)) copies.emplace_back(file, path_join(bkp_dir, std::string(name)));
+    }
     for (const PngFile& png : pngs)
       copies.emplace_back(png.path, normpath(path_join(bkp_dir, png.key)));
     for (const auto& [from, to] : copies) {
@@ -350,41 +401,75 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   // The new file is written first (through a temporary file and a rename); the old-form file
   // is deleted only once that has succeeded, so a failed write never loses the translation.
   progress(p_app, "Writing " + path_basename(new_pth));
+  // In the other form, the ids stand elsewhere: the writer tells where.
+  const bool same_form = ascii_lower(merged->form) == dlg_fmt;
+  IdPlaces new_places;
+  if (!same_form) want_review_ids(new_places, merged->tables, merged->changed, previous_ids);
   bool written = false;
   if (dlg_fmt == "txt") {
-    if (merged->text.empty()) merged->text = dat_2_txt(*dlg_dat, p_app);
+    if (merged->text.empty()) merged->text = dat_2_txt(*dlg_dat, p_app, &new_places);
     written = !merged->text.empty() && txt_save(new_pth, merged->text) == 0;
   } else {
-    if (merged->rows.empty()) merged->rows = dat_2_csv(p_game, *dlg_dat, p_app);
+    if (merged->rows.empty()) merged->rows = dat_2_csv(p_game, *dlg_dat, p_app, &new_places);
     written = !merged->rows.empty() && csv_save(new_pth, merged->rows) == 0;
   }
   merged->text = std::string();  // the file content is not needed any more
   merged->rows = CsvTable();
   if (!written) return error("Failed to update " + new_pth, std::optional<Value>(), p_app);
   if (new_pth != dlg_pth) delete_file(dlg_pth);
+  // The English the file now stands on, for the next Check to compare with.
+  if (save_baseline(dlg_dir, p_game) != 0)
+    info("Failed to write " + std::string(kBaselineFile) +
+             ": texts whose English changes cannot be listed until Update writes one.",
+         p_app);
 
-  const Map& game_images = table_of(p_game, "img_data");
+  const Map& game_images = record_table(p_game, "img_data");
+  // "Replace Untranslated" tells the translator's images from the game's by the baseline.
+  const Value* base_images =
+      merged->baseline && merged->baseline->images.size() > 0 ? &merged->baseline->images : nullptr;
+  std::string policy = opt_replace;
+  if (policy == kReplaceUntranslated && !base_images) {
+    info(
+        "No English baseline in this project: \"Replace Untranslated\" acts as \"Replace "
+        "Missing\".",
+        p_app);
+    policy = kReplaceMissing;
+  }
+  std::vector<ReviewRow> image_rows;
   std::unordered_set<std::string> keep;
   size_t done = 0;
   for (const PngFile& png : pngs) {
     progress(p_app, "Checking images", ++done, pngs.size());
     if (!image_loads(png.path)) info("Failed to load image: " + path_basename(png.path), p_app);
     const std::string key = without_extension(png.key);
-    if (opt_replace == kReplaceAll ||
-        (opt_replace != kChangeNothing && !game_images.contains(key))) {
+    if (policy == kReplaceAll || (policy != kChangeNothing && !game_images.contains(key))) {
       delete_file(png.path);
       continue;
+    }
+    if (policy == kReplaceUntranslated) {
+      // The game's image as the project got it is replaced; the translator's own is kept,
+      // and listed for review when the game changed its original.
+      const std::string mine = file_sha256(png.path);
+      const Value* was = base_images->find(key);
+      if (was && was->is_text() && was->as_text() == mine) {
+        delete_file(png.path);
+        continue;
+      }
+      const Value& bytes = *game_images.find(key);
+      const std::string now = sha256_hex(bytes.is_bytes() ? bytes.as_bytes() : std::string());
+      if (was && was->is_text() && was->as_text() != now)
+        image_rows.push_back({"changed", "Image", key, 0, was->as_text(), now, mine});
     }
     keep.insert(key);
     info("Keeping image: " + png.path, p_app);
   }
 
-  if (opt_replace != kChangeNothing) {
+  if (policy != kChangeNothing) {
     const size_t to_write =
-        opt_replace == kReplaceAll ? game_images.size() : game_images.size() - keep.size();
+        policy == kReplaceAll ? game_images.size() : game_images.size() - keep.size();
     done = 0;
     for (const auto& [key, bytes] : game_images) {
-      if (opt_replace != kReplaceAll && keep.contains(key)) continue;
+      if (policy != kReplaceAll && keep.contains(key)) continue;
       progress(p_app, "Writing images", ++done, to_write);
       const std::optional<std::string> png_path = image_path_in(dlg_dir, key);
       if (!png_path) {
@@ -406,6 +491,19 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
   } catch (const OsError& e) {
     utils.fail("Failed to remove empty folders: " + std::string(e.what()));
   }
+
+  // The texts to review: those still untouched from the last list, and this update's.
+  const auto image_hash = [&](const std::string& p_key) {
+    const std::optional<std::string> path = image_path_in(dlg_dir, p_key);
+    return path && is_regular_file(*path) ? file_sha256(*path) : std::string();
+  };
+  const std::vector<ReviewRow> review =
+      next_review(previous, {p_game, *dlg_dat, merged->tables, merged->changed,
+                             same_form ? merged->places : new_places, image_rows, image_hash});
+  if (csv_save(review_path, review_table(review)) == 0)
+    info("Texts to review: " + std::to_string(review.size()) + ", listed in " + review_path, p_app);
+  else
+    info("Failed to write " + review_path + ": the texts to review are not listed.", p_app);
 
   info("\nSuccessfully updated " + new_pth + "\n", p_app);
   if (path_exists(new_pth)) p_tools.open_folder(dlg_dir, new_pth);

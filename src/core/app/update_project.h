@@ -15,35 +15,11 @@
 #include <string_view>
 
 #include "app/update_options.h"
+#include "data/record_merge.h"
 #include "data/value.h"
 #include "utils/reporting.h"
 
 namespace verbix {
-
-// Content ids the game replaced, applied to a translation's text_lut in this order.
-struct IdSwap {
-  std::string_view old_id;
-  std::string_view new_id;
-};
-inline constexpr std::array<IdSwap, 4> SWAPS = {{
-    {"yrrRQ30Q", "w7ZvbBvC"},
-    {"lcmDVkXT", "4yhN4h9P"},
-    {"cT2mmJwp", "DCRBH5zy"},
-    {"GXCRgnRB", "DxhMltBG"},
-}};
-
-// The tables compared by the merge, with the label the report uses for each, in this order.
-struct Field {
-  std::string_view key;
-  std::string_view label;
-};
-inline constexpr std::array<Field, 5> FIELDS = {{
-    {"sys_lbls", "Label"},
-    {"sys_menu", "Menu"},
-    {"actr_lut", "Actor"},
-    {"item_lut", "Item"},
-    {"text_lut", "Lines"},
-}};
 
 // What the Update tab hands over.
 struct UpdateRequest {
@@ -75,9 +51,11 @@ std::string update_output_path(const std::string& p_target, const std::string& p
 // ("No data found: ", log only) or its form is unknown ("Data type information missing.").
 std::optional<Value> verify(const Value& p_game, const std::string& p_target, Window* p_app);
 
-// The banner lines of a check, then verify, whose result it returns. Changes nothing on disk.
+// The banner lines of a check, then verify, whose result it returns, then the project's
+// statistics. With `p_json`, also the check's JSON document (review/check_json.h) there.
+// Changes nothing on disk.
 std::optional<Value> check_translation(const Value& p_game, const std::string& p_target,
-                                       Window* p_app);
+                                       Window* p_app, std::string* p_json = nullptr);
 
 // The banner lines of an update, then the update of the file named by the request: verify,
 // backups, the new dialogue file (the old-form file deleted only once the new one is written),

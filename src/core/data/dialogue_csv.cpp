@@ -336,6 +336,82 @@ DialogueRead CsvReader::read(const CsvTable& rows) {
   return {std::move(dat_), std::move(csv_)};
 }
 
+// ---------------------------------------------------------------------------------------
+// Places of the rows written, as csv_2_dat records them: a table row's place replaces the
+// id's earlier ones, a choice option's too; a block of consecutive rows of one id gets one
+// place (its first row, its texts joined) when the reader would close it.
+
+class RowPlaces {
+ public:
+  RowPlaces(IdPlaces* places, const CsvTable& rows) : places_(places), rows_(rows) {}
+
+  // The row just written, a table entry: its text as read back.
+  void entry(const std::string& id, const std::string& shown, const std::string& fallback) {
+    if (places_ && places_->wants(id))
+      places_->replace(id, rows_.size(), py_is_blank(shown) ? fallback : shown);
+  }
+
+  // The row just written in the descriptions or a section, with its id, English and
+  // translation cells; `choice` for an option row, `section` the section's number.
+  void line(const std::string& id, const std::string& english, const std::string& translation,
+            bool description, std::optional<std::size_t> choice, std::size_t section) {
+    if (!places_) return;
+    const std::string& text = py_is_blank(translation) ? english : translation;
+    if (choice) {
+      if (*choice == 1 || !opt_ || choice_section_ != section) {
+        if (!lines_.empty() && !opt_) close();
+        lines_.clear();
+        lines_.push_back(id);  // the open list is now the option ids: not empty
+        choice_section_ = section;
+      }
+      opt_ = true;
+      if (places_->wants(id)) places_->replace(id, rows_.size(), text);
+      return;
+    }
+    if (id != id_ || opt_) {
+      if (!opt_) close();
+      id_ = id;
+      row_ = rows_.size();
+      lines_.clear();
+      held_blank_ = false;
+      if (description && english.empty() && translation.empty()) {
+        opt_ = false;
+        held_blank_ = true;
+        return;
+      }
+    }
+    opt_ = false;
+    if (held_blank_) lines_.emplace_back();
+    held_blank_ = false;
+    lines_.push_back(text);
+  }
+
+  // The end of the rows.
+  void finish() {
+    if (places_ && !lines_.empty() && !opt_) close();
+  }
+
+ private:
+  void close() {
+    if (!places_->wants(id_)) return;
+    std::string joined_text;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      if (i) joined_text += '\n';
+      joined_text += lines_[i];
+    }
+    places_->add(id_, row_, std::move(joined_text));
+  }
+
+  IdPlaces* places_;
+  const CsvTable& rows_;
+  std::string id_;
+  std::size_t row_ = 0;
+  std::vector<std::string> lines_;
+  bool opt_ = false;
+  bool held_blank_ = false;
+  std::size_t choice_section_ = 0;
+};
+
 }  // namespace
 
 std::optional<std::size_t> csv_block_cells(std::string_view p_key) {
@@ -365,7 +441,7 @@ std::string csv_row_description(std::size_t p_num, const CsvRow& p_row) {
   return std::to_string(p_num) + " - " + py_repr_list(p_row);
 }
 
-CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
+CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app, IdPlaces* p_places) {
   if (!data_is_valid(p_eng)) {
     info("Invalid English data, can't create CSV.", p_app);
     return {};
@@ -385,6 +461,7 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
   };
 
   CsvTable rows;
+  RowPlaces at(p_places, rows);
   if (const Map* t = map_of(p_eng.find("text_lut"))) rows.reserve(t->size() + 64);
   rows.push_back(row("Version"));
   rows.push_back(row(cell(head.find("ver_hash"))));
@@ -408,7 +485,10 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
 
   rows.push_back(row("Labels", "English", "Translation"));
   if (const Map* m = map_of(p_eng.find("sys_lbls")))
-    for (const auto& [key, value] : *m) rows.push_back(row(key, cell(&value), tr("sys_lbls", key)));
+    for (const auto& [key, value] : *m) {
+      rows.push_back(row(key, cell(&value), tr("sys_lbls", key)));
+      at.entry(key, rows.back()[2], rows.back()[1]);
+    }
   rows.emplace_back();
 
   // Menus have no English column, and a blank Translation cell reads back as the internal
@@ -419,19 +499,24 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
       std::string text = tr("sys_menu", e.key());
       if (py_strip(text).empty()) text = cell(&e.value);
       rows.push_back(row(e.key(), std::move(text)));
+      at.entry(e.key(), rows.back()[1], e.key());
     }
   rows.emplace_back();
 
   rows.push_back(row("Speakers", "English", "Translation"));
   const Map speakers = sorted_table(p_eng, "actr_lut");
-  for (const auto& [key, value] : speakers)
+  for (const auto& [key, value] : speakers) {
     rows.push_back(row(key, cell(&value), tr("actr_lut", key)));
+    at.entry(key, rows.back()[2], rows.back()[1]);
+  }
   rows.emplace_back();
 
   rows.push_back(row("Items", "English", "Translation"));
   const Map items = sorted_table(p_eng, "item_lut");
-  for (const auto& [key, value] : items)
+  for (const auto& [key, value] : items) {
     rows.push_back(row(key, cell(&value), tr("item_lut", key)));
+    at.entry(key, rows.back()[2], rows.back()[1]);
+  }
   rows.emplace_back();
 
   // The tables that every row below looks into, found once.
@@ -452,14 +537,24 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
     const List* translated_lines = list_of(find_in(lng_text, key));
     const std::string name = cell(&value);
     // An empty description still gets its row, with empty texts, so that its id comes back.
-    if (lines->empty()) rows.push_back(row(key, name, "", ""));
-    for (std::size_t i = 0; i < lines->size(); ++i)
+    if (lines->empty()) {
+      rows.push_back(row(key, name, "", ""));
+      at.line(key, "", "", true, std::nullopt, 0);
+    }
+    for (std::size_t i = 0; i < lines->size(); ++i) {
       rows.push_back(row(key, name, cell(&(*lines)[i]), cell(line(translated_lines, i))));
+      at.line(key, rows.back()[2], rows.back()[3], true, std::nullopt, 0);
+    }
   }
 
   const Map* sections = map_of(p_eng.find("sections"));
-  if (!sections) return rows;
+  if (!sections) {
+    at.finish();
+    return rows;
+  }
+  std::size_t section = 0;
   for (const auto& [key, entries] : *sections) {
+    ++section;
     rows.emplace_back();
     rows.emplace_back();
     rows.push_back(row("Section", key));
@@ -478,6 +573,7 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
           rows.push_back(row(std::move(id), "CHOICE(" + std::to_string(n + 1) + ")",
                              english ? cell(english) : std::string(kMissing),
                              std::move(translation)));
+          at.line(rows.back()[0], rows.back()[2], rows.back()[3], false, n + 1, section);
         }
         continue;
       }
@@ -488,10 +584,13 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app) {
       const List* translated_lines = list_of(find_in(lng_text, id));
       std::string speaker = cell(find_in(eng_actr, name));
       if (speaker.empty()) speaker = kNarrator;
-      for (std::size_t i = 0; i < lines->size(); ++i)
+      for (std::size_t i = 0; i < lines->size(); ++i) {
         rows.push_back(row(id, speaker, cell(&(*lines)[i]), cell(line(translated_lines, i))));
+        at.line(id, rows.back()[2], rows.back()[3], false, choice_number(speaker), section);
+      }
     }
   }
+  at.finish();
   return rows;
 }
 

@@ -32,6 +32,7 @@
 #include <utility>
 
 #include "data/dialogue_result.h"
+#include "data/id_places.h"
 #include "data/value.h"
 #include "utils/csv_dialect.h"
 #include "utils/reporting.h"
@@ -70,8 +71,11 @@ bool new_block(std::string_view p_next, std::string_view p_prev, const CsvRow& p
 
 // The rows of the layout above for the English record `p_eng`, with the Translation cells
 // (and the version, language, font and credits) from the translation record `p_lng` when it
-// is not empty. An invalid record is reported through `info` and gives no rows.
-CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng = Value::map(), Window* p_app = nullptr);
+// is not empty. An invalid record is reported through `info` and gives no rows. With
+// `p_places`, the row of each id asked for there, as csv_2_dat records it in DialogueMeta,
+// is filled in.
+CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng = Value::map(), Window* p_app = nullptr,
+                   IdPlaces* p_places = nullptr);
 
 // The record and DialogueMeta ("format" -> "CSV", then each key or content id -> list of
 // [row number, text]; rows counted from 1, empty ones included) of the rows. A row the

@@ -86,6 +86,53 @@ std::string_view form_view(const Value& v, std::string& scratch) {
 
 // -- Writer --
 
+// The line (counted from 1) that the next text appended to `out` starts on, counted as
+// the text grows: every call scans only what was appended since the last.
+class LineCount {
+ public:
+  explicit LineCount(const std::string& out) : out_(out) {}
+  std::size_t next() {
+    lines_ += static_cast<std::size_t>(std::count(out_.begin() + scanned_, out_.end(), '\n'));
+    scanned_ = out_.size();
+    return lines_ + 1;
+  }
+
+ private:
+  const std::string& out_;
+  std::size_t scanned_ = 0;
+  std::size_t lines_ = 0;
+};
+
+// Where the writer puts the ids asked for (nothing to do without `places`).
+struct PlaceRecorder {
+  IdPlaces* places;
+  LineCount lines;
+  bool wants(std::string_view id) const { return places && places->wants(id); }
+  // A table entry starting at the next line.
+  void entry(std::string_view id, const Value& text) {
+    if (wants(id)) places->replace(id, lines.next(), std::string(form(text)));
+  }
+  // A block (or choice option) starting at the next line, with the lines it reads back as.
+  void block(std::string_view id, std::string text) {
+    if (wants(id)) places->add(id, lines.next(), std::move(text));
+  }
+  static std::string form(const Value& v) { return v.is_text() ? v.as_text() : repr(v); }
+};
+
+// The lines of a text_lut entry joined with "\n" as the reader gives them back ("" when
+// absent).
+std::string content_text(const Value* entry) {
+  std::string out;
+  if (!entry || entry->is_none()) return out;
+  bool first = true;
+  for (const Value& line : entry->as_list()) {
+    if (!first) out += '\n';
+    first = false;
+    append_form(out, line);
+  }
+  return out;
+}
+
 // The record's value under `key` as a map; throws DataError when it is not one.
 const Map& table(const Value& rec, std::string_view key) { return rec[key].as_map(); }
 
@@ -101,12 +148,13 @@ void append_content(std::string& out, const Value* entry) {
 
 // Appends a section of "key : text" lines, one per entry of the table, each key after
 // `prefix` ("#" before the ids of speakers and items).
-void append_table(std::string& out, std::string_view tag, const Map& table,
-                  std::string_view prefix) {
+void append_table(std::string& out, std::string_view tag, const Map& table, std::string_view prefix,
+                  PlaceRecorder& rec) {
   out += "\n[";
   out += tag;
   out += "]\n";
   for (const auto& [id, name] : table) {
+    rec.entry(id, name);
     out += prefix;
     out += id;
     out += " : ";
@@ -115,7 +163,7 @@ void append_table(std::string& out, std::string_view tag, const Map& table,
   }
 }
 
-std::string write_txt(const Value& rec) {
+std::string write_txt(const Value& rec, IdPlaces* places) {
   const Map& lbls = table(rec, "sys_lbls");
   const Map& menu = table(rec, "sys_menu");
   const Map& actr = table(rec, "actr_lut");
@@ -125,6 +173,7 @@ std::string write_txt(const Value& rec) {
   const List& credits = rec["lng_info"].as_list();
 
   std::string out;
+  PlaceRecorder at{places, LineCount(out)};
   out += "[VERSION]\n";
   append_form(out, rec["ver_hash"]);
   out += "\n\n[LANGUAGE]\n";
@@ -142,12 +191,13 @@ std::string write_txt(const Value& rec) {
     out += '\n';
   }
 
-  append_table(out, "LABELS", lbls, "");
+  append_table(out, "LABELS", lbls, "", at);
 
   out += "\n[MENUS]\n";
   std::size_t pad = 0;
   for (const auto& [key, text] : menu) pad = std::max(pad, code_point_count(key));
   for (const auto& [key, text] : menu) {
+    at.entry(key, text);
     out += key;
     out.append(pad - code_point_count(key), ' ');
     out += " : ";
@@ -156,12 +206,14 @@ std::string write_txt(const Value& rec) {
   }
 
   // Nameless speakers are written too ("#id : "): the fingerprint covers their ids.
-  append_table(out, "SPEAKERS", sort_values(actr), "#");
-  append_table(out, "ITEMS", items, "#");
+  append_table(out, "SPEAKERS", sort_values(actr), "#", at);
+  append_table(out, "ITEMS", items, "#", at);
 
   out += "\n[DESCRIPTIONS]\n";
   for (const auto& [id, name] : items) {
-    out += "\n#";
+    out += '\n';
+    if (at.wants(id)) at.block(id, content_text(text_lut.find(id)));
+    out += '#';
     out += id;
     out += " (";
     append_form(out, name);
@@ -183,11 +235,15 @@ std::string write_txt(const Value& rec) {
         out += '\n';
         for (const Value& id : ids) {
           const std::string_view cid = form_view(id, scratch);
+          const Value* text = text_lut.find(cid);
+          if (at.wants(cid))
+            at.block(cid, !text || text->is_none()  ? std::string("N/A")
+                          : text->as_list().empty() ? std::string()
+                                                    : PlaceRecorder::form(text->as_list().front()));
           out += '#';
           out += cid;
           out += " : ";
           // An option without text is written empty, so that its id still comes back.
-          const Value* text = text_lut.find(cid);
           if (!text || text->is_none())
             out += "N/A";
           else if (!text->as_list().empty())
@@ -200,7 +256,9 @@ std::string write_txt(const Value& rec) {
       if (ids.empty()) continue;
       const std::string_view cid = form_view(ids.front(), scratch);
       const Value* speaker = name.is_text() ? actr.find(name.as_text()) : nullptr;
-      out += "\n#";
+      out += '\n';
+      if (at.wants(cid)) at.block(cid, content_text(text_lut.find(cid)));
+      out += '#';
       out += cid;
       out += " (";
       const std::size_t shown_at = out.size();
@@ -569,11 +627,11 @@ Map sort_values(const Map& p_dat) {
   return out;
 }
 
-std::string dat_2_txt(const Value& p_dat, Window* p_app) {
+std::string dat_2_txt(const Value& p_dat, Window* p_app, IdPlaces* p_places) {
   constexpr std::string_view kInvalid = "Invalid data to create TXT.";
   if (!data_is_valid(p_dat)) return error(kInvalid, std::string(), p_app);
   try {
-    return write_txt(p_dat);
+    return write_txt(p_dat, p_places);
   } catch (const DataError&) {
     // A record whose tables are not shaped as a record's.
     return error(kInvalid, std::string(), p_app);

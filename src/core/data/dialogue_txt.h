@@ -28,6 +28,7 @@
 #include <string_view>
 
 #include "data/dialogue_result.h"
+#include "data/id_places.h"
 #include "data/value.h"
 #include "utils/reporting.h"
 
@@ -43,8 +44,9 @@ Map sort_values(const Map& p_dat);
 // without a content id is left out; a choice option whose text list is empty is written
 // with an empty text (one without a text_lut entry shows "N/A"). A value that is not a
 // valid record (or whose tables are not shaped as a record's) is reported with
-// error("Invalid data to create TXT.") and gives the empty text.
-std::string dat_2_txt(const Value& p_dat, Window* p_app = nullptr);
+// error("Invalid data to create TXT.") and gives the empty text. With `p_places`, the line
+// of each id asked for there, as txt_2_dat records it in DialogueMeta, is filled in.
+std::string dat_2_txt(const Value& p_dat, Window* p_app = nullptr, IdPlaces* p_places = nullptr);
 
 // The record and DialogueMeta read from a whole TXT text. DialogueMeta holds "format" ->
 // "TXT", then for each table key [[its line, its text]], for each option [its line, its

@@ -1,0 +1,84 @@
+#include "review/baseline.h"
+
+#include "data/container.h"
+#include "data/dialogue_csv.h"
+#include "data/record_merge.h"
+#include "data/sha256.h"
+#include "text/py_text.h"
+#include "utils/file_helpers.h"
+#include "utils/paths.h"
+
+namespace verbix {
+namespace {
+
+// The rows of a CSV file with every Translation cell emptied, so that reading them gives the
+// English column (a blank translation reads back as the English text).
+CsvTable english_rows(CsvTable p_rows) {
+  std::string block;
+  for (CsvRow& row : p_rows) {
+    if (row.empty() || row[0].empty()) continue;
+    const std::string key = py_upper(row[0]);
+    if (new_block(key, block, row)) {
+      block = key;
+      continue;
+    }
+    if (block == "LABELS" || block == "SPEAKERS" || block == "ITEMS") {
+      if (row.size() >= 3) row[2].clear();
+    } else if (block == "DESCRIPTIONS" || block == "SECTION") {
+      if (row.size() >= 4 && !is_section_header(row)) row[3].clear();
+    }
+  }
+  return p_rows;
+}
+
+std::optional<Baseline> from_csv(const std::string& p_target) {
+  const std::optional<CsvTable> rows = csv_load(p_target);
+  if (!rows) return std::nullopt;
+  const DialogueRead read = csv_2_dat(english_rows(*rows));
+  if (read.failed()) return std::nullopt;
+  Baseline baseline;
+  for (const Field& field : FIELDS)
+    if (field.key != "sys_menu")
+      baseline.tables[field.key] = Value(record_table(read.data, field.key));
+  return baseline;
+}
+
+}  // namespace
+
+Value make_baseline(const Value& p_game) {
+  Value out = Value::map();
+  const Value* ver = p_game.find("ver_hash");
+  out["ver_hash"] = ver ? *ver : Value();
+  Value tables = Value::map();
+  for (const Field& field : FIELDS) tables[field.key] = Value(record_table(p_game, field.key));
+  out["tables"] = std::move(tables);
+  Value images = Value::map();
+  for (const auto& [key, bytes] : record_table(p_game, "img_data"))
+    images[key] = Value(sha256_hex(bytes.is_bytes() ? bytes.as_bytes() : std::string_view()));
+  out["images"] = std::move(images);
+  return out;
+}
+
+int save_baseline(const std::string& p_project_dir, const Value& p_game) {
+  return dat_save(path_join(p_project_dir, std::string(kBaselineFile)), make_baseline(p_game));
+}
+
+std::optional<Baseline> load_baseline(const std::string& p_target, std::string_view p_form) {
+  const std::string file = path_join(path_dirname(p_target), std::string(kBaselineFile));
+  if (is_regular_file(file)) {
+    const std::optional<Value> record = dat_load(file);
+    const Value* tables = record ? record->find("tables") : nullptr;
+    if (tables && tables->is_map()) {
+      Baseline baseline;
+      baseline.tables = *tables;
+      const Value* images = record->find("images");
+      if (images && images->is_map()) baseline.images = *images;
+      baseline.from_file = true;
+      return baseline;
+    }
+  }
+  if (p_form == "CSV") return from_csv(p_target);
+  return std::nullopt;
+}
+
+}  // namespace verbix
