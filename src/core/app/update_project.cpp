@@ -219,7 +219,8 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   // the game's record as English: with the merged record as English instead, speakers and
   // items would sort by their translated names and the rows reported would not be the file's.
   const Value* format = file_meta.find("format");
-  const std::string form = format && format->is_text() ? format->as_text() : std::string();
+  const std::string form =
+      format && format->is_text() ? std::string(format->as_text()) : std::string();
   progress(p_app, "Finding the changes");
   std::string word;
   Value curr_meta;

@@ -108,11 +108,13 @@ CsvRow row(Cells&&... cells) {
   return r;
 }
 
-Value pair(std::size_t num, std::string text) {
-  return list_value(Value(static_cast<std::int64_t>(num)), Value(std::move(text)));
+Value pair(std::size_t num, Value text) {
+  return list_value(Value(static_cast<std::int64_t>(num)), std::move(text));
 }
 
-std::string joined(const List& lines) {
+Value joined(const List& lines) {
+  // One line is shared with the block's list, not copied.
+  if (lines.size() == 1 && lines.front().is_text()) return lines.front();
   std::string out;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i) out += '\n';
@@ -121,7 +123,7 @@ std::string joined(const List& lines) {
     else
       out += repr(lines[i]);
   }
-  return out;
+  return Value(out);
 }
 
 // The reader's state. Lists that the record holds and that later rows keep filling (the
@@ -174,7 +176,7 @@ class CsvReader {
     return meta_[key];
   }
   // Sets the DialogueMeta entry of `key` to the one pair [row, text].
-  void meta_pair(const std::string& key, const std::string& text) {
+  void meta_pair(const std::string& key, const Value& text) {
     meta_slot(key) = list_value(pair(num_, text));
   }
   // A row of a dialogue section or of the descriptions; the failure pair when it is faulty.
@@ -233,8 +235,9 @@ std::optional<DialogueRead> CsvReader::dialogue_row(const CsvRow& row) {
       }
       opt_ = true;
       txt_->push_back(Value(cuid));
-      put(text_lut_, cuid, list_value(Value(text)));
-      meta_pair(cuid, text);
+      const Value shared(text);
+      put(text_lut_, cuid, list_value(shared));
+      meta_pair(cuid, shared);
       return {};
     }
   }
@@ -316,8 +319,9 @@ DialogueRead CsvReader::read(const CsvTable& rows) {
       const bool labels = blk_ == "LABELS";
       const std::string& given = labels ? row[2] : row[1];
       const std::string& value = py_is_blank(given) ? (labels ? row[1] : row[0]) : given;
-      (labels ? sys_lbls_ : sys_menu_).set(row[0], Value(value));
-      meta_pair(row[0], value);
+      const Value text(value);
+      (labels ? sys_lbls_ : sys_menu_).set(row[0], text);
+      meta_pair(row[0], text);
     } else if (blk_ == "ITEMS" || blk_ == "SPEAKERS") {
       const bool items = blk_ == "ITEMS";
       if (py_is_blank(row[0])) return fail("CSV [ITEMS] no ID column data: ", row);
@@ -325,8 +329,9 @@ DialogueRead CsvReader::read(const CsvTable& rows) {
       // the name.
       if (items && py_is_blank(row[1])) return fail("CSV [ITEMS] no English column data: ", row);
       const std::string& value = py_is_blank(row[2]) ? row[1] : row[2];
-      (items ? item_lut_ : actr_lut_).set(row[0], Value(value));
-      meta_pair(row[0], value);
+      const Value text(value);
+      (items ? item_lut_ : actr_lut_).set(row[0], text);
+      meta_pair(row[0], text);
       if (!items) spkr2cuid_[value] = row[0];
     } else if (auto failed = dialogue_row(row)) {
       return std::move(*failed);
