@@ -5,6 +5,7 @@
 // command line that does not parse.
 #include <CLI/CLI.hpp>
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -174,6 +175,10 @@ int main(int argc, char** argv) {
 #else
     return verbix::cli::cli_main(argc, argv);
 #endif
+  } catch (const std::bad_alloc&) {
+    // Outside a workflow (which reports it in the log as well): said plainly all the same.
+    verbix::cli::print_error(std::string(verbix::kOutOfMemory));
+    return verbix::cli::kFailed;
   } catch (const std::exception& e) {
     verbix::cli::print_error(std::string("verbix-cli: ") + e.what());
     return verbix::cli::kFailed;

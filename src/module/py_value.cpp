@@ -49,10 +49,10 @@ bool scalar(PyObject* o, Value& out) {
     char* s = nullptr;
     Py_ssize_t n = 0;
     if (PyBytes_AsStringAndSize(o, &s, &n) < 0) throw nb::python_error();
-    out = Value::bytes(std::string(s, static_cast<std::size_t>(n)));
+    out = Value::bytes(std::string_view(s, static_cast<std::size_t>(n)));
   } else if (PyByteArray_Check(o)) {
     out = Value::bytes(
-        std::string(PyByteArray_AsString(o), static_cast<std::size_t>(PyByteArray_Size(o))));
+        std::string_view(PyByteArray_AsString(o), static_cast<std::size_t>(PyByteArray_Size(o))));
   } else if (PyDict_Check(o) || PyList_Check(o) || PyTuple_Check(o)) {
     return false;
   } else {
@@ -233,15 +233,11 @@ class ToPython {
       case Value::Kind::Text:
       case Value::Kind::Bytes: {
         const bool text = v.is_text();
-        // Moved out when this tree alone holds it, freeing the tree as Python fills.
-        std::string taken;
-        std::string_view s = v.is_text() ? std::string_view(v.as_text()) : v.as_bytes();
-        if (owned && s.size() > 15) {
-          taken = TreeAccess::take_string(v);
-          s = taken;
-        }
+        const std::string_view s = text ? v.as_text() : v.as_bytes();
         out = text ? texts_.get(s)
                    : PyBytes_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+        // Dropped when this tree alone holds it, freeing the tree as Python fills.
+        if (owned) v = Value();
         break;
       }
       case Value::Kind::List:

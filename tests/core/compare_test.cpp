@@ -252,8 +252,9 @@ TEST_F(DataCompare, ShortReferenceStampCountsAsEmpty) {
   Value mine = game_record();
   RecordingWindow app;
   EXPECT_FALSE(data_compare(mine, game, &app));
-  EXPECT_EQ(app.calls, std::vector<std::string>{"log: \nVersion not supported: " +
-                                                mine["ver_hash"].as_text() + " != abc"});
+  EXPECT_EQ(app.calls,
+            std::vector<std::string>{"log: \nVersion not supported: " +
+                                     std::string(mine["ver_hash"].as_text()) + " != abc"});
 }
 
 // -- hash_path --

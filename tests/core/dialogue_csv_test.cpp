@@ -230,6 +230,10 @@ TEST(Csv2Dat, MetaNamesTheRowOfEveryKeyAndBlock) {
   EXPECT_EQ(meta.at("c2"), Value(List{pair(37, "(wind)")}));
   // The first description row closes the block that was never opened.
   EXPECT_EQ(meta.at(""), Value(List{pair(0, "")}));
+  // Read from the text one row at a time: the same record and positions.
+  const DialogueRead streamed = csv_2_dat(csv_format(round_trip_rows(dat_2_csv(english()))), ',');
+  EXPECT_EQ(streamed.data, r.data);
+  EXPECT_EQ(streamed.meta, r.meta);
 }
 
 TEST(Csv2Dat, TranslationCellsWinAndBlankOnesFallBack) {
@@ -429,15 +433,19 @@ class Csv2DatDamage : public UtilsTest {
  protected:
   CsvTable rows = round_trip_rows(dat_2_csv(english()));
 
-  // Reads through a recording window; the read must fail with `message` (the row
-  // description included), shown, saved and popped up in that order.
+  // Reads through a recording window, from the rows and from their text one row at a time;
+  // each read must fail with `message` (the row description included), shown, saved and
+  // popped up in that order.
   void expect_failure(const std::string& message) {
-    RecordingWindow app;
-    const DialogueRead r = csv_2_dat(rows, &app);
-    EXPECT_TRUE(r.failed());
-    EXPECT_EQ(r.data, Value::map());
-    EXPECT_EQ(r.meta, Value::map());
-    EXPECT_EQ(app.calls, RecordingWindow::error_calls(message));
+    for (const bool from_text : {false, true}) {
+      RecordingWindow app;
+      const DialogueRead r =
+          from_text ? csv_2_dat(csv_format(rows), ',', &app) : csv_2_dat(rows, &app);
+      EXPECT_TRUE(r.failed());
+      EXPECT_EQ(r.data, Value::map());
+      EXPECT_EQ(r.meta, Value::map());
+      EXPECT_EQ(app.calls, RecordingWindow::error_calls(message)) << from_text;
+    }
   }
 };
 

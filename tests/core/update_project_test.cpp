@@ -77,9 +77,9 @@ Value translated(Value rec) {
   rec["lng_name"] = "Español";
   for (const Field& field : FIELDS)
     for (auto& [key, value] : rec[field.key].as_map()) {
-      if (value.is_text() && !value.as_text().empty()) value = "ES " + value.as_text();
+      if (value.is_text() && !value.as_text().empty()) value = "ES " + std::string(value.as_text());
       if (value.is_list())
-        for (Value& line : value.as_list()) line = "ES " + line.as_text();
+        for (Value& line : value.as_list()) line = "ES " + std::string(line.as_text());
     }
   return rec;
 }

@@ -1,7 +1,7 @@
 // Fuzz target of the CSV dialect and the CSV dialogue reader: any text is refused with
 // DataError or parses into rows that the dialect writes back to the same rows, and the rows
-// are read or refused with a message. The same rows read as review.csv give rows that write
-// and read back unchanged.
+// are read or refused with a message, the same when read from the text one row at a time. The
+// same rows read as review.csv give rows that write and read back unchanged.
 #include <cstdint>
 #include <string_view>
 
@@ -35,6 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         again[i].translation != review[i].translation)
       __builtin_trap();
   const verbix::DialogueRead read = verbix::csv_2_dat(rows, &window);
+  // Read from the text one row at a time, the same record and positions.
+  const verbix::DialogueRead streamed = verbix::csv_2_dat(text, ',', &window);
+  if (!(streamed.data == read.data) || !(streamed.meta == read.meta)) __builtin_trap();
   if (!read.failed()) verbix::csv_2_dat(verbix::dat_2_csv(read.data, read.data, &window), &window);
   return 0;
 }

@@ -400,9 +400,12 @@ def test_memory_out_of_proportion_is_refused_or_reported(run, games, tmp_path):
     assert "decompressed data larger than 67108864 bytes" in done.stderr
 
     # A dialogue file that needs more memory than the program may take: the failure is said
-    # plainly, on the console and in the log.
-    wide = tmp_path / "wide.csv"
-    wide.write_bytes((b"a," * 4000 + b"\r\n") * 2500)  # 10 million cells in 20 MB
+    # plainly, on the console and in the log. (The CSV reader holds one row at a time; a
+    # story of 400,000 short blocks in 20 MB needs its record.)
+    wide = tmp_path / "story.txt"
+    wide.write_text("[VERSION]\nv\n\n[ch01_intro.json]\n" + "".join(
+        f"#k{i:07d} (Narrator)\n: Line {i} of the story.\n\n" for i in range(400_000)),
+        encoding="utf-8")
 
     def small_memory():
         resource.setrlimit(resource.RLIMIT_AS, (150 << 20, 150 << 20))

@@ -246,7 +246,8 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   // merged record as English instead, speakers and items would sort by their translated
   // names and the rows reported would not be the file's.
   const Value* format = file_meta.find("format");
-  const std::string form = format && format->is_text() ? format->as_text() : std::string();
+  const std::string form =
+      format && format->is_text() ? std::string(format->as_text()) : std::string();
   progress(p_app, "Finding the changes");
   // The texts whose English changed since the project's baseline, when it has one.
   Merged merged;
@@ -458,7 +459,7 @@ std::optional<Value> update_translation(const Value& p_game, const UpdateRequest
       const Value& bytes = *game_images.find(key);
       const std::string now = sha256_hex(bytes.is_bytes() ? bytes.as_bytes() : std::string());
       if (was && was->is_text() && was->as_text() != now)
-        image_rows.push_back({"changed", "Image", key, 0, was->as_text(), now, mine});
+        image_rows.push_back({"changed", "Image", key, 0, std::string(was->as_text()), now, mine});
     }
     keep.insert(key);
     info("Keeping image: " + png.path, p_app);

@@ -151,8 +151,9 @@ class TextChecker {
   void check_value(Place p_place, const Value& p_mine, const Value* p_english, size_t p_index) {
     if (p_mine.is_text()) {
       p_place.index = p_index;
-      const std::string* eng = p_english && p_english->is_text() ? &p_english->as_text() : nullptr;
-      check_text(p_place, p_mine.as_text(), eng);
+      const bool has_english = p_english && p_english->is_text();
+      const std::string english = has_english ? std::string(p_english->as_text()) : std::string();
+      check_text(p_place, std::string(p_mine.as_text()), has_english ? &english : nullptr);
       return;
     }
     if (!p_mine.is_list()) return;
@@ -171,7 +172,10 @@ class TextChecker {
   static std::string join(const List& p_lines) {
     std::string out;
     for (size_t i = 0; i < p_lines.size(); ++i)
-      if (p_lines[i].is_text()) out += (i ? "\n" : "") + p_lines[i].as_text();
+      if (p_lines[i].is_text()) {
+        if (i) out += '\n';
+        out += p_lines[i].as_text();
+      }
     return out;
   }
 

@@ -119,7 +119,7 @@ bool data_compare(Value& p_new, const Value& p_cur, Window* p_app) {
     info("Version N/A. Dialogue file may predate Episode 3.");
     return false;
   }
-  const std::string& old_stamp = stamp.as_text();
+  const std::string old_stamp(stamp.as_text());
   const std::string label = old_stamp.substr(0, old_stamp.find(" : "));
   const std::string new_stamp = label + " : " + data_hash(p_new);
   const std::string ref_stamp = text_form(p_cur["ver_hash"]);

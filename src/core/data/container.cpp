@@ -27,14 +27,20 @@ File open_for_reading(std::string_view path) {
   return open_file(path, "rb");
 }
 
+// How many values a pickle stream allowed to inflate to `inflated` bytes may build: one for
+// every 16 of those bytes, four for every byte of a file that inflates 64 times. The game's
+// records hold about one for every two bytes of their file; a small stream of one-byte empty
+// lists, each some 50 bytes of memory, is refused before its tree fills the memory.
+std::size_t values_limit(std::size_t inflated) { return std::max<std::size_t>(inflated / 16, 1); }
+
 // Decodes the pickle stream that `source` inflates (an Inflater, or a ReadAhead over one).
 // When both are broken, the zlib error is the one reported, as it is when the stream is
 // decompressed whole before decoding.
 template <class Source>
-Value decode(Source& source) {
+Value decode(Source& source, std::size_t inflate_limit) {
   Value record;
   try {
-    record = pickle_load(source);
+    record = pickle_load(source, values_limit(inflate_limit));
   } catch (const DataError&) {
     source.finish();
     throw;
@@ -56,9 +62,9 @@ std::size_t inflate_limit(std::uintmax_t compressed) {
 
 Value container_decode(std::string_view file_bytes) {
   MemorySource source(file_bytes);
-  Inflater inflater([&](char* buf, std::size_t cap) { return source.read(buf, cap); },
-                    inflate_limit(file_bytes.size()));
-  return decode(inflater);
+  const std::size_t limit = inflate_limit(file_bytes.size());
+  Inflater inflater([&](char* buf, std::size_t cap) { return source.read(buf, cap); }, limit);
+  return decode(inflater, limit);
 }
 
 std::string container_encode(const Value& record) {
@@ -86,6 +92,7 @@ std::optional<Value> dat_load(std::string_view p_path) {
     const std::string name(p_path);
     std::error_code size_ec;
     const std::uintmax_t size = std::filesystem::file_size(fs_path(p_path), size_ec);
+    const std::size_t limit = size_ec ? kMaxInflated : inflate_limit(size);
     Inflater inflater(
         [&](char* buf, std::size_t cap) {
           errno = 0;
@@ -94,11 +101,11 @@ std::optional<Value> dat_load(std::string_view p_path) {
             throw OsError::from_errno(errno ? errno : EIO, name);
           return got;
         },
-        size_ec ? kMaxInflated : inflate_limit(size));
+        limit);
     // Inflating (about half of the work) runs on a thread of its own beside the decoding:
     // faster than libdeflate, which cannot stream, inflating the file whole before it.
     ReadAhead ahead(inflater);
-    Value record = decode(ahead);
+    Value record = decode(ahead, limit);
     file.reset();
     utils.info("DAT file loaded: " + abs);
     return record;

@@ -108,11 +108,13 @@ CsvRow row(Cells&&... cells) {
   return r;
 }
 
-Value pair(std::size_t num, std::string text) {
-  return list_value(Value(static_cast<std::int64_t>(num)), Value(std::move(text)));
+Value pair(std::size_t num, Value text) {
+  return list_value(Value(static_cast<std::int64_t>(num)), std::move(text));
 }
 
-std::string joined(const List& lines) {
+Value joined(const List& lines) {
+  // One line is shared with the block's list, not copied.
+  if (lines.size() == 1 && lines.front().is_text()) return lines.front();
   std::string out;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i) out += '\n';
@@ -121,7 +123,7 @@ std::string joined(const List& lines) {
     else
       out += repr(lines[i]);
   }
-  return out;
+  return Value(out);
 }
 
 // The reader's state. Lists that the record holds and that later rows keep filling (the
@@ -145,6 +147,11 @@ class CsvReader {
         txt_(&first_txt_.as_list()) {}
 
   DialogueRead read(const CsvTable& rows);
+  // Reads one more row: the failure pair when it is faulty (read no rows after it), else
+  // nothing.
+  std::optional<DialogueRead> take_row(const CsvRow& row);
+  // The record and DialogueMeta of the rows read.
+  DialogueRead finish();
 
  private:
   // The failure pair, after reporting `msg` followed by the row description.
@@ -174,7 +181,7 @@ class CsvReader {
     return meta_[key];
   }
   // Sets the DialogueMeta entry of `key` to the one pair [row, text].
-  void meta_pair(const std::string& key, const std::string& text) {
+  void meta_pair(const std::string& key, const Value& text) {
     meta_slot(key) = list_value(pair(num_, text));
   }
   // A row of a dialogue section or of the descriptions; the failure pair when it is faulty.
@@ -233,8 +240,9 @@ std::optional<DialogueRead> CsvReader::dialogue_row(const CsvRow& row) {
       }
       opt_ = true;
       txt_->push_back(Value(cuid));
-      put(text_lut_, cuid, list_value(Value(text)));
-      meta_pair(cuid, text);
+      const Value shared(text);
+      put(text_lut_, cuid, list_value(shared));
+      meta_pair(cuid, shared);
       return {};
     }
   }
@@ -265,75 +273,85 @@ std::optional<DialogueRead> CsvReader::dialogue_row(const CsvRow& row) {
   return {};
 }
 
-DialogueRead CsvReader::read(const CsvTable& rows) {
+std::optional<DialogueRead> CsvReader::take_row(const CsvRow& row) {
   Map& dat = dat_.as_map();
-  for (const CsvRow& row : rows) {
-    ++num_;
-    if (row.empty()) continue;
-    if (row[0].empty()) {
-      // The single data row of the language and credits blocks counts even with an empty
-      // first cell (a nameless language keeps its font, an empty first credit the other
-      // two); elsewhere, and when every cell is empty, the row is skipped.
-      if (blk_ != "CREDIT 1" && blk_ != "LANGUAGE") continue;
-      bool any = false;
-      for (const auto& c : row) any = any || !c.empty();
-      if (!any) continue;
-    } else {
-      auto next = block_key(row[0]);
-      if (next && new_block(*next, blk_, row)) {
-        blk_ = std::move(*next);
-        if (blk_ == "SECTION") {
-          if (row.size() < 2 || py_is_blank(row[1]))
-            return fail("CSV [SECTION] no section key: ", row);
-          seg_ = &put(sections_, row[1], Value::list()).as_list();
-          nxt_ = true;
-        }
-        continue;
+  ++num_;
+  if (row.empty()) return {};
+  if (row[0].empty()) {
+    // The single data row of the language and credits blocks counts even with an empty
+    // first cell (a nameless language keeps its font, an empty first credit the other
+    // two); elsewhere, and when every cell is empty, the row is skipped.
+    if (blk_ != "CREDIT 1" && blk_ != "LANGUAGE") return {};
+    bool any = false;
+    for (const auto& c : row) any = any || !c.empty();
+    if (!any) return {};
+  } else {
+    auto next = block_key(row[0]);
+    if (next && new_block(*next, blk_, row)) {
+      blk_ = std::move(*next);
+      if (blk_ == "SECTION") {
+        if (row.size() < 2 || py_is_blank(row[1]))
+          return fail("CSV [SECTION] no section key: ", row);
+        seg_ = &put(sections_, row[1], Value::list()).as_list();
+        nxt_ = true;
       }
-    }
-
-    const auto need = csv_block_cells(blk_);
-    if (!need) return fail("CSV row outside of any block: ", row);
-    if (row.size() < *need)
-      return error("Row expects " + std::to_string(*need) + " columns and has " +
-                       std::to_string(row.size()) + " cols: " + csv_row_description(num_, row),
-                   read_failure(), app_);
-
-    if (blk_ == "VERSION") {
-      blk_.clear();
-      dat["ver_hash"] = Value(row[0]);
-    } else if (blk_ == "LANGUAGE") {
-      const auto size = py_int(row[2]);
-      if (!size) return fail("CSV [LANGUAGE] Font Size is not a number: ", row);
-      blk_.clear();
-      dat["lng_name"] = Value(row[0]);
-      dat["fnt_face"] = Value(row[1]);
-      dat["fnt_size"] = Value(*size);
-    } else if (blk_ == "CREDIT 1") {
-      blk_.clear();
-      dat["lng_info"] = Value(List{Value(row[0]), Value(row[1]), Value(row[2])});
-    } else if (blk_ == "LABELS" || blk_ == "MENUS") {
-      const bool labels = blk_ == "LABELS";
-      const std::string& given = labels ? row[2] : row[1];
-      const std::string& value = py_is_blank(given) ? (labels ? row[1] : row[0]) : given;
-      (labels ? sys_lbls_ : sys_menu_).set(row[0], Value(value));
-      meta_pair(row[0], value);
-    } else if (blk_ == "ITEMS" || blk_ == "SPEAKERS") {
-      const bool items = blk_ == "ITEMS";
-      if (py_is_blank(row[0])) return fail("CSV [ITEMS] no ID column data: ", row);
-      // A speaker without an English name is one the game shows nameless; only items need
-      // the name.
-      if (items && py_is_blank(row[1])) return fail("CSV [ITEMS] no English column data: ", row);
-      const std::string& value = py_is_blank(row[2]) ? row[1] : row[2];
-      (items ? item_lut_ : actr_lut_).set(row[0], Value(value));
-      meta_pair(row[0], value);
-      if (!items) spkr2cuid_[value] = row[0];
-    } else if (auto failed = dialogue_row(row)) {
-      return std::move(*failed);
+      return {};
     }
   }
+
+  const auto need = csv_block_cells(blk_);
+  if (!need) return fail("CSV row outside of any block: ", row);
+  if (row.size() < *need)
+    return error("Row expects " + std::to_string(*need) + " columns and has " +
+                     std::to_string(row.size()) + " cols: " + csv_row_description(num_, row),
+                 read_failure(), app_);
+
+  if (blk_ == "VERSION") {
+    blk_.clear();
+    dat["ver_hash"] = Value(row[0]);
+  } else if (blk_ == "LANGUAGE") {
+    const auto size = py_int(row[2]);
+    if (!size) return fail("CSV [LANGUAGE] Font Size is not a number: ", row);
+    blk_.clear();
+    dat["lng_name"] = Value(row[0]);
+    dat["fnt_face"] = Value(row[1]);
+    dat["fnt_size"] = Value(*size);
+  } else if (blk_ == "CREDIT 1") {
+    blk_.clear();
+    dat["lng_info"] = Value(List{Value(row[0]), Value(row[1]), Value(row[2])});
+  } else if (blk_ == "LABELS" || blk_ == "MENUS") {
+    const bool labels = blk_ == "LABELS";
+    const std::string& given = labels ? row[2] : row[1];
+    const std::string& value = py_is_blank(given) ? (labels ? row[1] : row[0]) : given;
+    const Value text(value);
+    (labels ? sys_lbls_ : sys_menu_).set(row[0], text);
+    meta_pair(row[0], text);
+  } else if (blk_ == "ITEMS" || blk_ == "SPEAKERS") {
+    const bool items = blk_ == "ITEMS";
+    if (py_is_blank(row[0])) return fail("CSV [ITEMS] no ID column data: ", row);
+    // A speaker without an English name is one the game shows nameless; only items need
+    // the name.
+    if (items && py_is_blank(row[1])) return fail("CSV [ITEMS] no English column data: ", row);
+    const std::string& value = py_is_blank(row[2]) ? row[1] : row[2];
+    const Value text(value);
+    (items ? item_lut_ : actr_lut_).set(row[0], text);
+    meta_pair(row[0], text);
+    if (!items) spkr2cuid_[value] = row[0];
+  } else if (auto failed = dialogue_row(row)) {
+    return std::move(*failed);
+  }
+  return {};
+}
+
+DialogueRead CsvReader::finish() {
   if (!txt_->empty() && !opt_) close_block();
   return {std::move(dat_), std::move(csv_)};
+}
+
+DialogueRead CsvReader::read(const CsvTable& rows) {
+  for (const CsvRow& r : rows)
+    if (auto failed = take_row(r)) return std::move(*failed);
+  return finish();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -596,6 +614,15 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng, Window* p_app, IdPlac
 
 DialogueRead csv_2_dat(const CsvTable& p_csv, Window* p_app) {
   return CsvReader(p_app).read(p_csv);
+}
+
+DialogueRead csv_2_dat(std::string_view p_text, char p_sep, Window* p_app) {
+  CsvReader reader(p_app);
+  std::optional<DialogueRead> failed;
+  csv_each_row(p_text, p_sep, [&](CsvRow& row) {
+    if (!failed) failed = reader.take_row(row);
+  });
+  return failed ? std::move(*failed) : reader.finish();
 }
 
 }  // namespace verbix

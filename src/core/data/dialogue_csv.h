@@ -91,6 +91,10 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng = Value::map(), Window
 // key, and a font size that is not an integer.
 DialogueRead csv_2_dat(const CsvTable& p_csv, Window* p_app = nullptr);
 
+// csv_2_dat of the rows of a CSV text with separator `p_sep`, read one at a time (the table
+// is never held whole). Throws DataError as csv_parse does for a text that does not parse.
+DialogueRead csv_2_dat(std::string_view p_text, char p_sep, Window* p_app = nullptr);
+
 // How messages name a row: its number, " - ", and its cells as Python shows a list of
 // texts ("12 - ['a', 'b']").
 std::string csv_row_description(std::size_t p_num, const CsvRow& p_row);

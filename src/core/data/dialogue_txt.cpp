@@ -53,7 +53,9 @@ std::string_view colon_value(std::string_view line) {
   return colon == std::string_view::npos ? line : py_strip_view(line.substr(colon + 1));
 }
 
-std::string join_lines(const List& lines) {
+Value join_lines(const List& lines) {
+  // One line is shared with the block's list, not copied.
+  if (lines.size() == 1) return lines.front();
   std::size_t size = lines.empty() ? 0 : lines.size() - 1;
   for (const Value& line : lines) size += line.as_text().size();
   std::string out;
@@ -62,12 +64,10 @@ std::string join_lines(const List& lines) {
     if (i) out += '\n';
     out += lines[i].as_text();
   }
-  return out;
+  return Value(out);
 }
 
-Value pair(long long line, std::string text) {
-  return list_value(Value(line), Value(std::move(text)));
-}
+Value pair(long long line, Value text) { return list_value(Value(line), std::move(text)); }
 
 // The text form of a value appended to `out`, without a copy of a text.
 void append_form(std::string& out, const Value& v) {
@@ -116,7 +116,7 @@ struct PlaceRecorder {
   void block(std::string_view id, std::string text) {
     if (wants(id)) places->add(id, lines.next(), std::move(text));
   }
-  static std::string form(const Value& v) { return v.is_text() ? v.as_text() : repr(v); }
+  static std::string form(const Value& v) { return v.is_text() ? std::string(v.as_text()) : repr(v); }
 };
 
 // The lines of a text_lut entry joined with "\n" as the reader gives them back ("" when
@@ -454,15 +454,16 @@ void TxtReader::handle_table(std::string_view line) {
   const std::size_t colon = line.find(':');
   if (colon == std::string_view::npos) return;
   const std::string key(trim_left(py_strip_view(line.substr(0, colon)), '#'));
-  std::string value(drop_one_space(line.substr(colon + 1)));
+  const std::string_view shown = drop_one_space(line.substr(colon + 1));
+  const Value value(shown);
   Map* field = upper_tag_ == "SPEAKERS" ? &actr_lut_
                : upper_tag_ == "ITEMS"  ? &item_lut_
                : upper_tag_ == "MENUS"  ? &sys_menu_
                                         : &sys_lbls_;
   // A nameless speaker cannot be found by its name; blocks never refer to it.
-  if (field == &actr_lut_ && !value.empty()) speakers_[value] = key;
+  if (field == &actr_lut_ && !shown.empty()) speakers_[std::string(shown)] = key;
   meta_list(key) = list_value(pair(line_no_, value));
-  field->set(key, Value(std::move(value)));
+  field->set(key, value);
 }
 
 std::string TxtReader::speaker_id(std::string_view shown) const {
@@ -491,10 +492,10 @@ bool TxtReader::handle_header(std::string_view line) {
   Value& meta = meta_list(key);
 
   if (choice_) {
-    std::string text(drop_one_space(value));
+    const Value text(drop_one_space(value));
     sections_[choice_section_].entries[choice_entry_].ids.push_back(Value(key));
     meta.as_list().push_back(pair(line_no_, text));
-    text_lut_[key] = list_value(Value(std::move(text)));
+    text_lut_[key] = list_value(text);
     return true;
   }
   if (upper_tag_ != "DESCRIPTIONS") {

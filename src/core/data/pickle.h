@@ -34,8 +34,10 @@ inline constexpr std::size_t kMaxValues = std::size_t{1} << 25;
 
 // The value of the pickle stream that `source` yields. Reading stops at the stream's STOP;
 // what follows is not read. Throws DataError ("pickle data was truncated", "global
-// 'os.system' is forbidden", ...) or what the source throws.
-Value pickle_load(ByteSource& source);
+// 'os.system' is forbidden", ...) or what the source throws. `max_values` lowers the bound
+// on values built and on the tree's expanded size below kMaxValues, for a caller that knows
+// how small its input is.
+Value pickle_load(ByteSource& source, std::size_t max_values = kMaxValues);
 Value pickle_load(std::string_view data);
 
 // Writes `value` as a protocol 4 stream with framing. Throws DataError when it nests deeper

@@ -140,10 +140,7 @@ struct MemoSlot {
     std::int64_t i;
     double f;
     detail::Box* box;
-    struct {
-      const char* data;
-      std::size_t size;
-    } far;
+    detail::TextBlock* block;  // a long text's
     char near[16];
   };
   MemoSlot() : i(0) {}
@@ -168,9 +165,11 @@ class MemoTable {
 
 class Reader {
  public:
-  explicit Reader(ByteSource& source) : source_(source), buf_(new char[kBufSize]) {
+  Reader(ByteSource& source, std::size_t max_values)
+      : source_(source), buf_(new char[kBufSize]), max_values_(std::min(max_values, kMaxValues)) {
     p_ = end_ = buf_.get();
   }
+  ~Reader();
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;
 
@@ -205,7 +204,7 @@ class Reader {
     return v;
   }
   std::string_view line();
-  std::string read_string(std::uint64_t n);
+  Value read_string(std::uint64_t n, bool text);
 
   // -- Stack --
   std::size_t fence() const { return marks_.empty() ? 0 : marks_.back(); }
@@ -239,29 +238,32 @@ class Reader {
     if (v.is_list() || v.is_map() || v.size() > 0) graveyard_.push_back(std::move(v));
   }
   void count_value() {
-    if (++made_ > kMaxValues)
-      fail("pickle data holds more than " + std::to_string(kMaxValues) + " values");
+    if (++made_ > max_values_)
+      fail("pickle data holds more than " + std::to_string(max_values_) + " values");
   }
   void push(Value&& v) {
     count_value();
     stack_.emplace_back(std::move(v));
-  }
-  void push_text(std::string s) {
-    check_utf8(s);
-    push(Value(std::move(s)));
   }
 
   // -- Building --
   void charge(std::size_t bytes);
   ListBox& building_list(Value& v);
   MapBox& building_map(Value& v);
-  static void add_child(detail::Box& parent, const Value& child);
+  void add_child(detail::Box& parent, const Value& child) const;
   Value list_from(std::size_t first);
   void append_items(std::size_t target, std::size_t first);
   void set_items(MapBox& box, std::size_t first);
 
   // -- Memo --
   void memo_put(std::uint64_t index);
+  // Drops the memo's reference to a long text's block.
+  static void release(MemoSlot& slot) {
+    using Tag = MemoSlot::Tag;
+    if ((slot.tag == Tag::Text || slot.tag == Tag::Bytes) && slot.near_len == 0xFF)
+      detail::release_text(slot.block);
+    slot.tag = Tag::None;
+  }
   void memo_get(std::uint64_t index);
 
   void global(std::string_view module, std::string_view name);
@@ -270,6 +272,7 @@ class Reader {
 
   ByteSource& source_;
   std::unique_ptr<char[]> buf_;  // read-ahead, kBufSize bytes
+  std::size_t max_values_;
   char* p_;
   char* end_;
   std::uint64_t total_in_ = 0;
@@ -327,23 +330,38 @@ std::string_view Reader::line() {
   fail(kTruncated);
 }
 
-std::string Reader::read_string(std::uint64_t n) {
-  if (n <= kDirect) return std::string(take(static_cast<std::size_t>(n)), n);
+// A text (checked to be UTF-8) or byte string of `n` bytes from the stream. A long one is
+// read straight into the value's own block.
+Value Reader::read_string(std::uint64_t n, bool text) {
+  if (n <= kDirect) {
+    const std::string_view s(take(static_cast<std::size_t>(n)), n);
+    if (!text) return Value::bytes(s);
+    check_utf8(s);
+    return Value(s);
+  }
   if (n > kMaxString) fail("pickle string of " + std::to_string(n) + " bytes is too long");
   const std::size_t want = static_cast<std::size_t>(n);
   const std::size_t buffered = std::min(want, static_cast<std::size_t>(end_ - p_));
   // Grown as the bytes arrive, so that a length without data behind it allocates little.
-  std::string out(std::min(want, std::max(buffered, kFirstGrant)), '\0');
-  std::memcpy(out.data(), p_, buffered);
+  detail::TextBlock* block =
+      detail::TextBlock::allocate(std::min(want, std::max(buffered, kFirstGrant)));
+  Value out = TreeAccess::adopt(block, text);
+  std::memcpy(block->chars(), p_, buffered);
   p_ += buffered;
   std::size_t have = buffered;
   while (have < want) {
-    if (have == out.size()) out.resize(std::min(want, out.size() * 2));
-    const std::size_t got = source_.read(out.data() + have, out.size() - have);
+    if (have == block->size) {
+      detail::TextBlock* grown = detail::TextBlock::allocate(std::min(want, have * 2));
+      std::memcpy(grown->chars(), block->chars(), have);
+      out = TreeAccess::adopt(grown, text);
+      block = grown;
+    }
+    const std::size_t got = source_.read(block->chars() + have, block->size - have);
     if (got == 0) fail(kTruncated);
     have += got;
     total_in_ += got;
   }
+  if (text) check_utf8(out.as_text());
   return out;
 }
 
@@ -375,7 +393,7 @@ MapBox& Reader::building_map(Value& v) {
   MapBox* box = TreeAccess::map_box(v);
   if (!box) fail("SETITEM on a value that is not a dict");
   if (box->refs.load(std::memory_order_relaxed) > 1) {
-    charge(box->map.size() * (sizeof(Value) + 32));
+    charge(box->map.size() * sizeof(MapEntry));
     bury(v);     // the other holders keep what they saw
     v.as_map();  // the copy
     box = TreeAccess::map_box(v);
@@ -386,7 +404,7 @@ MapBox& Reader::building_map(Value& v) {
 // Accounts for a child added to a list or map: its levels and its expanded size. The size
 // counts a shared payload each time it is referred to, so that a small stream whose memo
 // references multiply one large list is refused rather than handed on.
-void Reader::add_child(detail::Box& parent, const Value& child) {
+void Reader::add_child(detail::Box& parent, const Value& child) const {
   const detail::Box* box = TreeAccess::box(child);
   const std::uint32_t weight =
       box ? box->weight
@@ -398,8 +416,8 @@ void Reader::add_child(detail::Box& parent, const Value& child) {
     parent.height = static_cast<std::uint16_t>(h);
   }
   parent.weight += weight;
-  if (parent.weight > kMaxValues)
-    fail("pickle data expands to more than " + std::to_string(kMaxValues) + " values");
+  if (parent.weight > max_values_)
+    fail("pickle data expands to more than " + std::to_string(max_values_) + " values");
 }
 
 // The stack items from `first` on, as a new list replacing them.
@@ -439,11 +457,11 @@ void Reader::set_items(MapBox& box, std::size_t first) {
     if (!key.is_text())
       fail(std::string("dict key of kind ") + key.type_name() + " in pickle data (str expected)");
     add_child(box, value);
-    std::string text = TreeAccess::take_string(key);
+    std::string text(key.as_text());
     auto [present, added] = box.map.try_emplace(std::move(text), std::move(value));
     if (!added) {
       // A repeated key: the later value wins, as in Python; what it replaces is kept.
-      bury(Value(std::move(text)));
+      bury(std::move(key));
       bury(std::move(*present));
       *present = std::move(value);
     }
@@ -464,17 +482,16 @@ void Reader::memo_put(std::uint64_t index) {
     slot.box = box;
   } else if (v.is_text() || v.is_bytes()) {
     slot.tag = v.is_text() ? Tag::Text : Tag::Bytes;
-    std::string& s = TreeAccess::string_ref(v);
-    const char* obj = reinterpret_cast<const char*>(&s);
-    const bool inline_chars = s.data() >= obj && s.data() < obj + sizeof(std::string);
-    if (s.size() <= sizeof slot.near) {
-      slot.near_len = static_cast<std::uint8_t>(s.size());
-      std::memcpy(slot.near, s.data(), s.size());
-    } else {
-      // Kept in the string's own heap buffer, which moves with the string, never away.
-      if (inline_chars) s.reserve(sizeof(std::string) + 1);
+    if (detail::TextBlock* block = TreeAccess::text_block(v)) {
+      // The memo holds a reference of its own: a dict key's text is copied into the map
+      // and its value dropped.
+      block->refs.fetch_add(1, std::memory_order_relaxed);
       slot.near_len = 0xFF;
-      slot.far = {s.data(), s.size()};
+      slot.block = block;
+    } else {
+      const std::string_view chars = v.is_text() ? v.as_text() : v.as_bytes();
+      slot.near_len = static_cast<std::uint8_t>(chars.size());
+      std::memcpy(slot.near, chars.data(), chars.size());
     }
   } else if (v.is_bool()) {
     slot.tag = Tag::Bool;
@@ -487,13 +504,16 @@ void Reader::memo_put(std::uint64_t index) {
     slot.f = v.as_float();
   }
   if (index < memo_.size()) {
+    release(memo_[index]);
     memo_[index] = slot;
   } else if (index == memo_.size() && sparse_memo_.find(index) == sparse_memo_.end()) {
     memo_.push() = slot;
   } else {
     // Out of sequence (CPython numbers its memo densely): kept aside, so that a huge index
     // costs one entry and not a table reaching up to it.
-    sparse_memo_[index] = slot;
+    MemoSlot& kept = sparse_memo_[index];
+    release(kept);
+    kept = slot;
   }
 }
 
@@ -522,11 +542,13 @@ void Reader::memo_get(std::uint64_t index) {
       break;
     case Tag::Text:
     case Tag::Bytes: {
-      if (slot->near_len == 0xFF) charge(slot->far.size);
-      std::string s = slot->near_len != 0xFF ? std::string(slot->near, slot->near_len)
-                                             : std::string(slot->far.data, slot->far.size);
-      stack_.emplace_back(slot->tag == Tag::Text ? Value(std::move(s))
-                                                 : Value::bytes(std::move(s)));
+      const bool text = slot->tag == Tag::Text;
+      if (slot->near_len == 0xFF) {
+        stack_.emplace_back(TreeAccess::share(slot->block, text));
+      } else {
+        const std::string_view s(slot->near, slot->near_len);
+        stack_.emplace_back(text ? Value(s) : Value::bytes(s));
+      }
       break;
     }
     case Tag::Box:
@@ -563,7 +585,7 @@ void Reader::reduce() {
       if (a.size() != 2 || !a[0].is_text() || !a[1].is_text() ||
           (a[1].as_text() != "latin1" && a[1].as_text() != "latin-1"))
         fail("unsupported call of _codecs.encode in pickle data");
-      const std::string& text = a[0].as_text();
+      const std::string_view text = a[0].as_text();
       bytes.reserve(text.size());
       for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -591,7 +613,7 @@ void Reader::reduce() {
       break;
   }
   bury(std::move(args));
-  push(Value::bytes(std::move(bytes)));
+  push(Value::bytes(bytes));
 }
 
 void Reader::unsupported(std::uint8_t code) {
@@ -622,6 +644,11 @@ void Reader::unsupported(std::uint8_t code) {
   else
     std::snprintf(text, sizeof text, "'\\x%02x'", code);
   fail(std::string("invalid load key, ") + text + ".");
+}
+
+Reader::~Reader() {
+  for (std::size_t i = 0; i < memo_.size(); ++i) release(memo_[i]);
+  for (auto& [index, slot] : sparse_memo_) release(slot);
 }
 
 Value Reader::run() {
@@ -735,22 +762,22 @@ Value Reader::run() {
         break;
       }
       case op::BINUNICODE:
-        push_text(read_string(u32()));
+        push(read_string(u32(), true));
         break;
       case op::BINUNICODE8:
-        push_text(read_string(u64()));
+        push(read_string(u64(), true));
         break;
       case op::SHORT_BINBYTES: {
         const std::uint8_t n = u8();
-        push(Value::bytes(std::string(take(n), n)));
+        push(Value::bytes(std::string_view(take(n), n)));
         break;
       }
       case op::BINBYTES:
-        push(Value::bytes(read_string(u32())));
+        push(read_string(u32(), false));
         break;
       case op::BINBYTES8:
       case op::BYTEARRAY8:
-        push(Value::bytes(read_string(u64())));
+        push(read_string(u64(), false));
         break;
 
       case op::EMPTY_LIST:
@@ -861,8 +888,8 @@ Value Reader::run() {
 
 }  // namespace
 
-Value pickle_load(ByteSource& source) {
-  Reader reader(source);
+Value pickle_load(ByteSource& source, std::size_t max_values) {
+  Reader reader(source, max_values);
   return reader.run();
 }
 

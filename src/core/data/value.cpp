@@ -1,7 +1,9 @@
 #include "data/value.h"
 
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <new>
 #include <ostream>
 #include <stdexcept>
 
@@ -14,6 +16,7 @@ namespace verbix {
 using detail::Box;
 using detail::ListBox;
 using detail::MapBox;
+using detail::TextBlock;
 
 // ---------------------------------------------------------------------------------------
 // Lifetime
@@ -68,37 +71,52 @@ void release_box(Box* box) noexcept {
   }
 }
 
+TextBlock* TextBlock::allocate(std::size_t size) {
+  void* raw = ::operator new(sizeof(TextBlock) + size);
+  auto* block = new (raw) TextBlock();
+  block->size = size;
+  return block;
+}
+
+TextBlock* TextBlock::make(std::string_view s) {
+  TextBlock* block = allocate(s.size());
+  if (!s.empty()) std::memcpy(block->chars(), s.data(), s.size());
+  return block;
+}
+
+void release_text(TextBlock* block) noexcept {
+  if (block->refs.load(std::memory_order_acquire) != 1 &&
+      block->refs.fetch_sub(1, std::memory_order_acq_rel) != 1)
+    return;
+  block->~TextBlock();
+  ::operator delete(block);
+}
+
 }  // namespace detail
 
-Value::Value(List list) : data_(ListRef(new ListBox(std::move(list)))) {}
-Value::Value(Map map) : data_(MapRef(new MapBox(std::move(map)))) {}
+Value::Value(List list) : Value() {
+  rep_.wide.box = new ListBox(std::move(list));
+  rep_.wide.kind = Kind::List;
+}
+
+Value::Value(Map map) : Value() {
+  rep_.wide.box = new MapBox(std::move(map));
+  rep_.wide.kind = Kind::Map;
+}
 
 Value Value::list() { return Value(List{}); }
 Value Value::map() { return Value(Map{}); }
 
-// `other` may live inside this value's payload: it is copied or moved out before the
-// payload goes. Without a payload of lists or maps here, it cannot.
-Value& Value::operator=(const Value& other) {
-  if (this == &other) return *this;
-  if (!is_list() && !is_map()) {
-    data_ = other.data_;
+void Value::set_string(Kind kind, std::string_view s) {
+  if (s.size() <= kInlineMax) {
+    rep_.small.kind = kind;
+    rep_.small.len = static_cast<std::uint8_t>(s.size());
+    if (!s.empty()) std::memcpy(rep_.small.chars, s.data(), s.size());
   } else {
-    Value copy(other);
-    data_ = std::move(copy.data_);
+    rep_.wide.block = TextBlock::make(s);
+    rep_.wide.kind = kind;
+    rep_.wide.len = kInShared;
   }
-  return *this;
-}
-
-Value& Value::operator=(Value&& other) noexcept {
-  if (this == &other) return *this;
-  if (!is_list() && !is_map()) {
-    data_ = std::move(other.data_);
-    other.data_ = std::monostate{};
-  } else {
-    Value taken(std::move(other));
-    data_ = std::move(taken.data_);
-  }
-  return *this;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -137,52 +155,58 @@ void Value::wrong_kind(Kind wanted) const {
 }
 
 bool Value::as_bool() const {
-  if (auto* b = std::get_if<bool>(&data_)) return *b;
+  if (kind() == Kind::Bool) return rep_.wide.b;
   wrong_kind(Kind::Bool);
 }
 
 std::int64_t Value::as_int() const {
-  if (auto* i = std::get_if<std::int64_t>(&data_)) return *i;
+  if (kind() == Kind::Int) return rep_.wide.i;
   wrong_kind(Kind::Int);
 }
 
 double Value::as_float() const {
-  if (auto* f = std::get_if<double>(&data_)) return *f;
+  if (kind() == Kind::Float) return rep_.wide.f;
   wrong_kind(Kind::Float);
 }
 
-const std::string& Value::as_text() const {
-  if (auto* t = std::get_if<Text>(&data_)) return t->s;
+std::string_view Value::as_text() const {
+  if (kind() == Kind::Text) return chars();
   wrong_kind(Kind::Text);
 }
 
-const std::string& Value::as_bytes() const {
-  if (auto* b = std::get_if<Bytes>(&data_)) return b->s;
+std::string_view Value::as_bytes() const {
+  if (kind() == Kind::Bytes) return chars();
   wrong_kind(Kind::Bytes);
 }
 
 const List& Value::as_list() const {
-  if (auto* l = std::get_if<ListRef>(&data_)) return l->get()->items;
+  if (kind() == Kind::List) return static_cast<ListBox*>(rep_.wide.box)->items;
   wrong_kind(Kind::List);
 }
 
 const Map& Value::as_map() const {
-  if (auto* m = std::get_if<MapRef>(&data_)) return m->get()->map;
+  if (kind() == Kind::Map) return static_cast<MapBox*>(rep_.wide.box)->map;
   wrong_kind(Kind::Map);
 }
 
 List& Value::as_list() {
-  auto* l = std::get_if<ListRef>(&data_);
-  if (!l) wrong_kind(Kind::List);
-  if (l->box()->refs.load(std::memory_order_acquire) > 1) *l = ListRef(new ListBox(*l->get()));
-  return l->get()->items;
+  if (kind() != Kind::List) wrong_kind(Kind::List);
+  auto* box = static_cast<ListBox*>(rep_.wide.box);
+  if (box->refs.load(std::memory_order_acquire) > 1) {
+    rep_.wide.box = new ListBox(*box);
+    detail::release_box(box);
+  }
+  return static_cast<ListBox*>(rep_.wide.box)->items;
 }
 
 Map& Value::as_map() {
-  auto* m = std::get_if<MapRef>(&data_);
-  if (!m) wrong_kind(Kind::Map);
-  if (m->box()->refs.load(std::memory_order_acquire) > 1) *m = MapRef(new MapBox(*m->get()));
-  return m->get()->map;
+  if (kind() != Kind::Map) wrong_kind(Kind::Map);
+  auto* box = static_cast<MapBox*>(rep_.wide.box);
+  if (box->refs.load(std::memory_order_acquire) > 1) {
+    rep_.wide.box = new MapBox(*box);
+    detail::release_box(box);
+  }
+  return static_cast<MapBox*>(rep_.wide.box)->map;
 }
 
 const Value* Value::find(std::string_view key) const {
@@ -204,13 +228,12 @@ const Value& Value::operator[](std::size_t i) const { return as_list()[i]; }
 std::size_t Value::size() const noexcept {
   switch (kind()) {
     case Kind::Text:
-      return as_text().size();
     case Kind::Bytes:
-      return as_bytes().size();
+      return chars().size();
     case Kind::List:
-      return std::get<ListRef>(data_).get()->items.size();
+      return static_cast<ListBox*>(rep_.wide.box)->items.size();
     case Kind::Map:
-      return std::get<MapRef>(data_).get()->map.size();
+      return static_cast<MapBox*>(rep_.wide.box)->map.size();
     default:
       return 0;
   }
@@ -372,13 +395,15 @@ namespace detail {
 
 Value TreeAccess::adopt(ListBox* box) {
   Value v;
-  v.data_ = Value::ListRef(box);
+  v.rep_.wide.box = box;
+  v.rep_.wide.kind = Value::Kind::List;
   return v;
 }
 
 Value TreeAccess::adopt(MapBox* box) {
   Value v;
-  v.data_ = Value::MapRef(box);
+  v.rep_.wide.box = box;
+  v.rep_.wide.kind = Value::Kind::Map;
   return v;
 }
 
@@ -388,15 +413,17 @@ Value TreeAccess::share(Box* box) {
                                   : adopt(static_cast<MapBox*>(box));
 }
 
-std::string& TreeAccess::string_ref(Value& v) {
-  if (auto* t = std::get_if<Value::Text>(&v.data_)) return t->s;
-  return std::get<Value::Bytes>(v.data_).s;
+Value TreeAccess::share(TextBlock* block, bool text) {
+  block->refs.fetch_add(1, std::memory_order_relaxed);
+  return adopt(block, text);
 }
 
-std::string TreeAccess::take_string(Value& v) {
-  if (auto* t = std::get_if<Value::Text>(&v.data_)) return std::move(t->s);
-  if (auto* b = std::get_if<Value::Bytes>(&v.data_)) return std::move(b->s);
-  return {};
+Value TreeAccess::adopt(TextBlock* block, bool text) {
+  Value v;
+  v.rep_.wide.block = block;
+  v.rep_.wide.kind = text ? Value::Kind::Text : Value::Kind::Bytes;
+  v.rep_.wide.len = Value::kInShared;
+  return v;
 }
 
 }  // namespace detail

@@ -7,6 +7,8 @@
 // (copy-on-write): copying a record is cheap, a file that refers to one large list from many
 // places costs the memory of one list, and changing one copy never changes another. Non-const
 // access to a list or map (`as_list()`, `as_map()`, `operator[]`) is a change in this sense.
+// A Value is 16 bytes; texts and byte strings of up to 14 bytes sit inside it, longer ones
+// in a block that copies share (texts never change, they are replaced).
 //
 // Equality follows Python's `==`: maps compare as key sets with equal values (order is not
 // compared), lists element by element, and booleans, integers and floats by numeric value.
@@ -29,7 +31,6 @@
 #include <string_view>
 #include <tuple>
 #include <utility>
-#include <variant>
 #include <vector>
 
 namespace verbix {
@@ -56,28 +57,21 @@ struct Box {
 // Drops one reference; the last one destroys the payload, with bounded native recursion.
 void release_box(Box* box) noexcept;
 
-// An owning reference to a payload of type B.
-template <class B>
-class BoxRef {
- public:
-  explicit BoxRef(Box* adopted) noexcept : p_(adopted) {}
-  BoxRef(const BoxRef& o) noexcept : p_(o.p_) {
-    if (p_) p_->refs.fetch_add(1, std::memory_order_relaxed);
-  }
-  BoxRef(BoxRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-  BoxRef& operator=(BoxRef o) noexcept {
-    std::swap(p_, o.p_);
-    return *this;
-  }
-  ~BoxRef() {
-    if (p_) release_box(p_);
-  }
-  B* get() const noexcept { return static_cast<B*>(p_); }
-  Box* box() const noexcept { return p_; }
-
- private:
-  Box* p_;
+// The characters of a text or byte string too long to sit inside its Value: one block,
+// shared by the copies of the Value (texts never change once made) and freed with the last.
+struct TextBlock {
+  std::atomic<std::uint32_t> refs{1};
+  std::size_t size = 0;
+  char* chars() noexcept { return reinterpret_cast<char*>(this + 1); }
+  const char* chars() const noexcept { return reinterpret_cast<const char*>(this + 1); }
+  // A new block holding a copy of `s`, with one reference. Throws std::bad_alloc.
+  static TextBlock* make(std::string_view s);
+  // A new block of `size` bytes not yet written, with one reference. Throws std::bad_alloc.
+  static TextBlock* allocate(std::size_t size);
 };
+
+// Drops one reference; the last one frees the block.
+void release_text(TextBlock* block) noexcept;
 
 struct ListBox;
 struct MapBox;
@@ -85,40 +79,62 @@ struct TreeAccess;
 
 }  // namespace detail
 
+// One value of the tree in 16 bytes: the kind, then the payload. Numbers sit in it; a text
+// or byte string of up to 14 bytes sits in it as well, a longer one in a shared TextBlock;
+// lists and maps in a shared Box.
 class Value {
  public:
   enum class Kind : std::uint8_t { None, Bool, Int, Float, Text, Bytes, List, Map };
 
-  Value() noexcept = default;  // none
-  Value(std::nullptr_t) noexcept {}
-  Value(bool b) noexcept : data_(b) {}
+  Value() noexcept : rep_(none_rep()) {}  // none
+  Value(std::nullptr_t) noexcept : Value() {}
+  Value(bool b) noexcept : Value() {
+    rep_.wide.kind = Kind::Bool;
+    rep_.wide.b = b;
+  }
   template <std::integral T>
   requires(!std::same_as<T, bool>) Value(T i)
-  noexcept : data_(static_cast<std::int64_t>(i)) {}
-  Value(double f) noexcept : data_(f) {}
-  Value(std::string text) : data_(Text{std::move(text)}) {}
-  Value(std::string_view text) : data_(Text{std::string(text)}) {}
-  Value(const char* text) : data_(Text{std::string(text)}) {}
+  noexcept : Value() {
+    rep_.wide.kind = Kind::Int;
+    rep_.wide.i = static_cast<std::int64_t>(i);
+  }
+  Value(double f) noexcept : Value() {
+    rep_.wide.kind = Kind::Float;
+    rep_.wide.f = f;
+  }
+  Value(std::string_view text) : Value() { set_string(Kind::Text, text); }
+  Value(const std::string& text) : Value(std::string_view(text)) {}
+  Value(const char* text) : Value(std::string_view(text)) {}
   Value(List list);
   Value(Map map);
 
   // A byte string (texts and byte strings are different kinds).
-  static Value bytes(std::string data) {
+  static Value bytes(std::string_view data) {
     Value v;
-    v.data_ = Bytes{std::move(data)};
+    v.set_string(Kind::Bytes, data);
     return v;
   }
   // An empty list and an empty map.
   static Value list();
   static Value map();
 
-  Value(const Value&) = default;
-  Value(Value&& other) noexcept : data_(std::move(other.data_)) { other.data_ = std::monostate{}; }
-  Value& operator=(const Value& other);
-  Value& operator=(Value&& other) noexcept;
-  ~Value() = default;
+  Value(const Value& other) noexcept : rep_(other.rep_) { retain(); }
+  Value(Value&& other) noexcept : rep_(other.rep_) { other.rep_ = none_rep(); }
+  // `other` may live inside this value's payload: it is copied or moved out before the
+  // payload goes.
+  Value& operator=(const Value& other) noexcept {
+    Value copy(other);
+    std::swap(rep_, copy.rep_);
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    Value taken(std::move(other));
+    std::swap(rep_, taken.rep_);
+    return *this;
+  }
+  ~Value() { release(); }
 
-  Kind kind() const noexcept { return static_cast<Kind>(data_.index()); }
+  Kind kind() const noexcept { return rep_.wide.kind; }
   bool is_none() const noexcept { return kind() == Kind::None; }
   bool is_bool() const noexcept { return kind() == Kind::Bool; }
   bool is_int() const noexcept { return kind() == Kind::Int; }
@@ -132,12 +148,14 @@ class Value {
   // "dict".
   const char* type_name() const noexcept;
 
-  // The payload. Each throws DataError ("expected str, got int") when the kind differs.
+  // The payload. Each throws DataError ("expected str, got int") when the kind differs. A
+  // text's or byte string's characters stay where they are while the value (or a copy of it)
+  // lives and is not assigned to, except that a short one moves with the value itself.
   bool as_bool() const;
   std::int64_t as_int() const;
   double as_float() const;
-  const std::string& as_text() const;
-  const std::string& as_bytes() const;
+  std::string_view as_text() const;
+  std::string_view as_bytes() const;
   const List& as_list() const;
   const Map& as_map() const;
   // Writable access: unshares the list or map first when another copy holds it.
@@ -161,21 +179,59 @@ class Value {
 
  private:
   friend struct detail::TreeAccess;
-  struct Text {
-    std::string s;
-  };
-  struct Bytes {
-    std::string s;
-  };
-  using ListRef = detail::BoxRef<detail::ListBox>;
-  using MapRef = detail::BoxRef<detail::MapBox>;
-  using Data =
-      std::variant<std::monostate, bool, std::int64_t, double, Text, Bytes, ListRef, MapRef>;
+  static constexpr std::uint8_t kInShared = 0xFF;  // `len` of a string held in a TextBlock
+  static constexpr std::size_t kInlineMax = 14;
 
+  // A short text or byte string: its bytes follow the kind and the length.
+  struct Small {
+    Kind kind;
+    std::uint8_t len;
+    char chars[kInlineMax];
+  };
+  // Every other kind: the number, or the pointer to the shared payload.
+  struct Wide {
+    Kind kind;
+    std::uint8_t len;
+    union {
+      std::int64_t i;
+      bool b;
+      double f;
+      detail::Box* box;
+      detail::TextBlock* block;
+    };
+  };
+  union Rep {
+    Small small;
+    Wide wide;
+  };
+  static constexpr Rep none_rep() noexcept { return Rep{.wide = {Kind::None, 0, {0}}}; }
+
+  bool in_block() const noexcept {
+    return (kind() == Kind::Text || kind() == Kind::Bytes) && rep_.wide.len == kInShared;
+  }
+  std::string_view chars() const noexcept {
+    return in_block() ? std::string_view(rep_.wide.block->chars(), rep_.wide.block->size)
+                      : std::string_view(rep_.small.chars, rep_.small.len);
+  }
+  void set_string(Kind kind, std::string_view s);
+  void retain() const noexcept {
+    if (kind() == Kind::List || kind() == Kind::Map)
+      rep_.wide.box->refs.fetch_add(1, std::memory_order_relaxed);
+    else if (in_block())
+      rep_.wide.block->refs.fetch_add(1, std::memory_order_relaxed);
+  }
+  void release() noexcept {
+    if (kind() == Kind::List || kind() == Kind::Map)
+      detail::release_box(rep_.wide.box);
+    else if (in_block())
+      detail::release_text(rep_.wide.block);
+  }
   [[noreturn]] void wrong_kind(Kind wanted) const;
 
-  Data data_;
+  Rep rep_;
 };
+
+static_assert(sizeof(Value) == 16);
 
 // A Python-style representation for messages and test output: 'text', b'bytes', [..], {..}.
 std::string repr(const Value& v);
@@ -364,18 +420,12 @@ struct MapBox : Box {
 struct TreeAccess {
   // The payload of a list or map (null for other kinds).
   static ListBox* list_box(const Value& v) {
-    auto* r = std::get_if<Value::ListRef>(&v.data_);
-    return r ? r->get() : nullptr;
+    return v.is_list() ? static_cast<ListBox*>(v.rep_.wide.box) : nullptr;
   }
   static MapBox* map_box(const Value& v) {
-    auto* r = std::get_if<Value::MapRef>(&v.data_);
-    return r ? r->get() : nullptr;
+    return v.is_map() ? static_cast<MapBox*>(v.rep_.wide.box) : nullptr;
   }
-  static Box* box(const Value& v) {
-    if (auto* r = std::get_if<Value::ListRef>(&v.data_)) return r->box();
-    if (auto* r = std::get_if<Value::MapRef>(&v.data_)) return r->box();
-    return nullptr;
-  }
+  static Box* box(const Value& v) { return v.is_list() || v.is_map() ? v.rep_.wide.box : nullptr; }
   // How many values share the list's or map's payload; 0 for other kinds.
   static std::uint32_t share_count(const Value& v) {
     Box* b = box(v);
@@ -386,10 +436,14 @@ struct TreeAccess {
   static Value adopt(MapBox* box);
   // A value sharing an existing payload.
   static Value share(Box* box);
-  // The text or byte string of the value, moved out.
-  static std::string take_string(Value& v);
-  // The text or byte string of the value itself (it must be one).
-  static std::string& string_ref(Value& v);
+  // The block of a long text or byte string (null for a short one and other kinds).
+  static TextBlock* text_block(const Value& v) {
+    return v.in_block() ? v.rep_.wide.block : nullptr;
+  }
+  // A text (or byte string) sharing an existing block.
+  static Value share(TextBlock* block, bool text);
+  // A text (or byte string) holding a new block (taking over its one reference).
+  static Value adopt(TextBlock* block, bool text);
 };
 
 }  // namespace detail

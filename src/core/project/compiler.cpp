@@ -20,39 +20,40 @@ constexpr std::string_view kDuplicateIds =
     "Sections have duplicated line IDs. Review data generation.";
 constexpr std::size_t kFlushSize = 1 << 18;
 
-// The content ids met so far: an open-addressing set of pointers to ids that live in the
+// The content ids met so far: an open-addressing set of views of ids that live in the
 // record, lighter and faster than a node-based set for hundreds of thousands of ids.
 class SeenIds {
  public:
   explicit SeenIds(std::size_t expected) {
     std::size_t size = 16;
     while (3 * size < 4 * expected) size *= 2;  // at most three quarters full
-    slots_.assign(size, nullptr);
+    slots_.assign(size, std::string_view());
   }
   // Adds the id; false when it was there already.
-  bool insert(const std::string& id) {
-    const std::string** slot = find(id);
-    if (*slot) return false;
+  bool insert(std::string_view id) {
+    std::string_view* slot = find(id);
+    if (slot->data()) return false;
     if (4 * ++count_ > 3 * slots_.size()) grow();
-    *find(id) = &id;
+    *find(id) = id.data() ? id : std::string_view("");
     return true;
   }
-  bool contains(const std::string& id) { return *find(id) != nullptr; }
+  bool contains(std::string_view id) { return find(id)->data() != nullptr; }
 
  private:
-  const std::string** find(const std::string& id) {
+  // The slot of the id, or the free slot (a view without data) where it would go.
+  std::string_view* find(std::string_view id) {
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = std::hash<std::string_view>{}(id)&mask;
-    while (slots_[i] && *slots_[i] != id) i = (i + 1) & mask;
+    while (slots_[i].data() && slots_[i] != id) i = (i + 1) & mask;
     return &slots_[i];
   }
   void grow() {
-    std::vector<const std::string*> old(slots_.size() * 2, nullptr);
+    std::vector<std::string_view> old(slots_.size() * 2, std::string_view());
     old.swap(slots_);
-    for (const std::string* id : old)
-      if (id) *find(*id) = id;
+    for (const std::string_view id : old)
+      if (id.data()) *find(id) = id;
   }
-  std::vector<const std::string*> slots_;
+  std::vector<std::string_view> slots_;
   std::size_t count_ = 0;
 };
 
@@ -81,7 +82,8 @@ long long meta_line(const Value& p_meta, const std::string& id) {
   return first.as_list().front().as_int();
 }
 
-void report_missing_lines(const Value& p_meta, const std::string& id, Window* p_app) {
+void report_missing_lines(const Value& p_meta, std::string_view p_id, Window* p_app) {
+  const std::string id(p_id);
   const long long line = meta_line(p_meta, id);
   if (line < 0)
     info("Lines missing. Check formatting for cuid: " + id, p_app);
@@ -100,10 +102,10 @@ bool fill_from_sections(const Value& p_data, const Value& p_meta, Tables& t, Win
       for (const Value& id_value : entry["text"].as_list()) {
         const Value* lines = id_value.is_text() ? text_lut.find(id_value.as_text()) : nullptr;
         if (!lines || !t.used.insert(id_value.as_text())) return false;
-        const std::string& id = id_value.as_text();
+        const std::string_view id = id_value.as_text();
         if (id.empty()) {
           ++t.errors;
-          info("Missing cuid: " + id, p_app);
+          info("Missing cuid: " + std::string(id), p_app);
         }
         if (!truth(*lines)) {
           ++t.errors;
@@ -111,9 +113,9 @@ bool fill_from_sections(const Value& p_data, const Value& p_meta, Tables& t, Win
         }
         if (!choices) continue;
         if (lines->is_list())
-          t.labels.set(id, lines->size() ? lines->as_list().front() : Value(""));
+          t.labels.set(std::string(id), lines->size() ? lines->as_list().front() : Value(""));
         else
-          t.labels.set(id, *lines);
+          t.labels.set(std::string(id), *lines);
       }
     }
   }
@@ -164,7 +166,7 @@ class Output {
 // How a member's value is written: as JSON, or as the base64 text of its bytes.
 using ValueWriter = void (*)(std::string&, const Value&);
 
-void write_entry(Output& out, bool first, const std::string& key, const Value& value,
+void write_entry(Output& out, bool first, std::string_view key, const Value& value,
                  ValueWriter write = append_json) {
   if (!first) out.buf() += ", ";
   append_json_string(out.buf(), key);

@@ -171,13 +171,13 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
     info("Loading " + file, p_app);
     if (!readable(file)) info("Not a regular file, not read: " + file, p_app);
     std::string problem;
-    const std::optional<CsvTable> rows = readable(file) ? csv_load(file, problem) : std::nullopt;
+    const std::optional<CsvText> csv = readable(file) ? csv_load_text(file, problem) : std::nullopt;
     if (!problem.empty()) return error(problem, read_failure(), p_app);
-    if (!rows || rows->empty()) {
+    if (!csv || csv->rows == 0) {
       info("Couldn't load: " + file, p_app);
       return read_failure();
     }
-    return csv_2_dat(*rows, p_app);
+    return csv_2_dat(csv->text, csv->sep, p_app);
   }
   info("Target folder missing dialogue file.", p_app);
   return read_failure();

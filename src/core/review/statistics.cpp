@@ -99,9 +99,9 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
   const std::unordered_set<std::string> listed = listed_for_review(p_project_dir);
   // Whether a text of table `t` is to review: listed, or its English changed since the
   // baseline while the project kept a translation.
-  const auto to_review = [&](std::size_t t, const std::string& key, const Value& english,
+  const auto to_review = [&](std::size_t t, std::string_view key, const Value& english,
                              const Value* translation) {
-    if (listed.contains(std::string(FIELDS[t].label) + "\n" + key)) return true;
+    if (listed.contains(std::string(FIELDS[t].label) + "\n" + std::string(key))) return true;
     if (!p_baseline || !translation) return false;
     const Value* table = p_baseline->tables.find(FIELDS[t].key);
     const Value* was = table && table->is_map() ? table->as_map().find(key) : nullptr;
@@ -119,10 +119,10 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
   }
   const Map& game_lines = record_table(p_game, "text_lut");
   const Map& project_lines = record_table(p_project, "text_lut");
-  std::unordered_set<std::string> in_dialogue;
+  std::unordered_set<std::string_view> in_dialogue;  // views into the game record
   for (const auto& [section, entries] : record_table(p_game, "sections")) {
     TextCounts counts;
-    std::unordered_set<std::string> in_section;
+    std::unordered_set<std::string_view> in_section;
     if (entries.is_list())
       for (const Value& entry : entries.as_list()) {
         const Value* ids = entry.is_map() ? entry.find("text") : nullptr;

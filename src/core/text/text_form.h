@@ -9,7 +9,9 @@
 
 namespace verbix {
 
-inline std::string text_form(const Value& v) { return v.is_text() ? v.as_text() : repr(v); }
+inline std::string text_form(const Value& v) {
+  return v.is_text() ? std::string(v.as_text()) : repr(v);
+}
 
 // None, false, zero and empty texts, byte strings, lists and maps are false.
 inline bool truth(const Value& v) {

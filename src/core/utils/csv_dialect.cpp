@@ -62,7 +62,9 @@ constexpr std::size_t kMaxCells = 4096;
 
 class Parser {
  public:
-  Parser(CsvTable& rows, char sep) : rows_(rows), sep_(sep) {}
+  Parser(const CsvRowSink& on_row, char sep) : on_row_(on_row), sep_(sep) {}
+
+  std::size_t rows() const { return rows_; }
 
   void feed(int c) {
     switch (state_) {
@@ -113,9 +115,10 @@ class Parser {
         break;
     }
     if (c == kEol && state_ == State::kStartRecord) {
-      rows_.push_back(std::move(fields_));
+      ++rows_;
+      on_row_(fields_);
+      // The next row reuses the cells' vector: rows mostly have the width of the one before.
       fields_.clear();
-      fields_.reserve(rows_.back().size());  // rows mostly have the width of the one before
     }
   }
 
@@ -143,7 +146,7 @@ class Parser {
     // Each cell costs a string of its own: a row of millions of empty cells (a file of
     // commas) would take dozens of times the file's size. No sheet of the tool is that wide.
     if (fields_.size() >= kMaxCells)
-      throw DataError("row " + std::to_string(rows_.size() + 1) + " has more than " +
+      throw DataError("row " + std::to_string(rows_ + 1) + " has more than " +
                       std::to_string(kMaxCells) + " cells");
     fields_.push_back(std::move(field_));
     field_.clear();
@@ -160,17 +163,18 @@ class Parser {
     return true;
   }
 
-  CsvTable& rows_;
+  const CsvRowSink& on_row_;
+  std::size_t rows_ = 0;
   const char sep_;
   CsvRow fields_;
   std::string field_;
   State state_ = State::kStartRecord;
 };
 
-// Feeds `text` to the parser; the rows of the lines it ends go to `rows`. The last line is
-// closed only when `finish` is set.
-void parse_into(CsvTable& rows, std::string_view text, char sep, bool finish) {
-  Parser parser(rows, sep);
+// Feeds `text` to the parser; the rows of the lines it ends go to `on_row`. The last line is
+// closed only when `finish` is set. Returns the number of rows.
+std::size_t parse_into(const CsvRowSink& on_row, std::string_view text, char sep, bool finish) {
+  Parser parser(on_row, sep);
   const size_t n = text.size();
   for (size_t i = 0; i < n; ++i) {
     i = parser.take_run(text, i);
@@ -179,9 +183,10 @@ void parse_into(CsvTable& rows, std::string_view text, char sep, bool finish) {
     parser.feed(static_cast<unsigned char>(c));
     if (c == '\n' || (c == '\r' && (i + 1 == n || text[i + 1] != '\n'))) parser.feed(kEol);
   }
-  if (!finish) return;
+  if (!finish) return parser.rows();
   if (n > 0 && text[n - 1] != '\n' && text[n - 1] != '\r') parser.feed(kEol);
   if (parser.in_quoted_field()) throw DataError("unexpected end of data");
+  return parser.rows();
 }
 
 std::string_view without_bom(std::string_view text) {
@@ -215,8 +220,16 @@ bool starts_header(std::string_view line, std::string_view first, char sep,
 
 CsvTable csv_parse(std::string_view text, char sep) {
   CsvTable rows;
-  parse_into(rows, without_bom(text), sep, true);
+  const CsvRowSink keep = [&](CsvRow& row) {
+    rows.push_back(std::move(row));
+    row.reserve(rows.back().size());  // rows mostly have the width of the one before
+  };
+  parse_into(keep, without_bom(text), sep, true);
   return rows;
+}
+
+std::size_t csv_each_row(std::string_view text, char sep, const CsvRowSink& on_row) {
+  return parse_into(on_row, without_bom(text), sep, true);
 }
 
 char csv_separator(std::string_view text) {
@@ -243,9 +256,9 @@ char csv_separator(std::string_view text) {
 std::size_t csv_row_at(std::string_view text, std::size_t offset, char sep) {
   const std::string_view plain = without_bom(text);
   const size_t skipped = text.size() - plain.size();
-  CsvTable rows;
-  parse_into(rows, plain.substr(0, offset > skipped ? offset - skipped : 0), sep, false);
-  return rows.size() + 1;
+  const std::size_t rows = parse_into(
+      [](CsvRow&) {}, plain.substr(0, offset > skipped ? offset - skipped : 0), sep, false);
+  return rows + 1;
 }
 
 }  // namespace verbix

@@ -11,6 +11,7 @@
 //            of the file's first header row and otherwise reads the same way.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,8 @@ namespace verbix {
 
 using CsvRow = std::vector<std::string>;
 using CsvTable = std::vector<CsvRow>;
+// Takes one row of a text being parsed; it may move the cells out.
+using CsvRowSink = std::function<void(CsvRow&)>;
 
 // The text of the rows in the dialect.
 std::string csv_format(const CsvTable& rows);
@@ -27,6 +30,11 @@ std::string csv_format(const CsvTable& rows);
 // an unclosed quote, and ("row N has more than 4096 cells") on a row wider than any sheet of
 // the tool.
 CsvTable csv_parse(std::string_view text, char sep = ',');
+
+// Hands the rows of the text to `on_row` one at a time, as csv_parse would list them, so that
+// a large file is read without holding its table; returns how many there were. Throws as
+// csv_parse does, once the rows before the fault are handed on.
+std::size_t csv_each_row(std::string_view text, char sep, const CsvRowSink& on_row);
 
 // The separator of a dialogue.csv text: ',', ';' or tab, whichever the first of its header
 // rows (such as "Language,Font File,Font Size") uses; ',' when no line starts like one.

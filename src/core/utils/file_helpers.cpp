@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <new>
+#include <utility>
 
 #include "text/py_text.h"
 #include "text/utf8.h"
@@ -290,14 +291,20 @@ std::optional<CsvTable> csv_load(std::string_view p_path) {
   return csv_load(p_path, problem);
 }
 
-std::optional<CsvTable> csv_load(std::string_view p_path, std::string& p_problem) {
+namespace {
+
+// What `p_parse` makes of the file's text and separator, after the checks and log lines of
+// csv_load; nothing when the file is missing or after an error.
+template <class Parse>
+auto load_csv_with(std::string_view p_path, std::string& p_problem, const Parse& p_parse)
+    -> std::optional<decltype(p_parse(std::declval<std::string&>(), ','))> {
   const std::string abs = full_path(p_path);
   if (!path_exists(p_path)) {
     utils.info("CSV file not found: " + abs);
     return std::nullopt;
   }
   try {
-    const std::string raw = read_file(p_path);
+    std::string raw = read_file(p_path);
     utils.info("CSV file loaded: " + abs);
     const char sep = csv_separator(raw);
     if (const auto bad = utf8_fault(raw)) {
@@ -307,7 +314,7 @@ std::optional<CsvTable> csv_load(std::string_view p_path, std::string& p_problem
                   "): save it as CSV UTF-8 and try again.";
       throw DataError(bad->message);
     }
-    return csv_parse(raw, sep);
+    return p_parse(raw, sep);
   } catch (const std::bad_alloc&) {
     throw;  // not a fault of the file: the workflow reports it as such
   } catch (const OsError& e) {
@@ -316,6 +323,22 @@ std::optional<CsvTable> csv_load(std::string_view p_path, std::string& p_problem
     utils.fail("CSV load error " + abs, e.what());
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<CsvTable> csv_load(std::string_view p_path, std::string& p_problem) {
+  return load_csv_with(p_path, p_problem,
+                       [](const std::string& raw, char sep) { return csv_parse(raw, sep); });
+}
+
+std::optional<CsvText> csv_load_text(std::string_view p_path, std::string& p_problem) {
+  return load_csv_with(p_path, p_problem, [](std::string& raw, char sep) {
+    // Parsed once here, holding one row at a time, so that a fault of the file is reported
+    // as csv_load reports it, before a reader has seen any row.
+    const std::size_t rows = csv_each_row(raw, sep, [](CsvRow&) {});
+    return CsvText{std::move(raw), sep, rows};
+  });
 }
 
 }  // namespace verbix

@@ -68,4 +68,16 @@ std::optional<CsvTable> csv_load(std::string_view p_path);
 // names the fix: "<file name> is not UTF-8 text (row R): save it as CSV UTF-8 and try again."
 std::optional<CsvTable> csv_load(std::string_view p_path, std::string& p_problem);
 
+// A CSV file's text, checked to parse, with its separator and number of rows.
+struct CsvText {
+  std::string text;
+  char sep = ',';
+  std::size_t rows = 0;
+};
+
+// As csv_load (the same checks, log lines and problem text), but the text and not its rows:
+// a reader then takes the rows one at a time (csv_each_row), and a large file's table is
+// never held whole.
+std::optional<CsvText> csv_load_text(std::string_view p_path, std::string& p_problem);
+
 }  // namespace verbix
