@@ -116,7 +116,9 @@ struct PlaceRecorder {
   void block(std::string_view id, std::string text) {
     if (wants(id)) places->add(id, lines.next(), std::move(text));
   }
-  static std::string form(const Value& v) { return v.is_text() ? std::string(v.as_text()) : repr(v); }
+  static std::string form(const Value& v) {
+    return v.is_text() ? std::string(v.as_text()) : repr(v);
+  }
 };
 
 // The lines of a text_lut entry joined with "\n" as the reader gives them back ("" when
