@@ -52,5 +52,20 @@ TEST(Sha256, PiecesGiveTheDigestOfTheWhole) {
   }
 }
 
+TEST(Sha256, ManyStringsHashedOnSeveralThreadsKeepTheirOrder) {
+  // Enough bytes that the work is spread over threads; sizes differ so that they finish out of
+  // order.
+  std::vector<std::string> messages;
+  for (int i = 0; i < 40; ++i)
+    messages.emplace_back(static_cast<std::size_t>(i) * 300'000 % 1'700'001,
+                          static_cast<char>('a' + i % 26));
+  const std::vector<std::string_view> views(messages.begin(), messages.end());
+  const std::vector<std::string> digests = sha256_hex_all(views);
+  ASSERT_EQ(digests.size(), messages.size());
+  for (std::size_t i = 0; i < messages.size(); ++i)
+    EXPECT_EQ(digests[i], sha256_hex(messages[i])) << i;
+  EXPECT_TRUE(sha256_hex_all({}).empty());
+}
+
 }  // namespace
 }  // namespace verbix

@@ -67,16 +67,16 @@ Value container_decode(std::string_view file_bytes) {
   return decode(inflater, limit);
 }
 
-std::string container_encode(const Value& record) {
-  Deflater deflater(kZlibLevel);
+std::string container_encode(const Value& record, int level) {
+  Deflater deflater(level);
   pickle_dump(record, deflater);
   return deflater.finish();
 }
 
-int dat_save(std::string_view p_path, const Value& p_data) {
+int dat_save(std::string_view p_path, const Value& p_data, int p_level) {
   const std::string abs = full_path(p_path);
   ensure_dir(p_path);
-  const std::string bytes = container_encode(p_data);
+  const std::string bytes = container_encode(p_data, p_level);
   return save_reporting(abs, {"DAT file saved: ", "DAT save IOError ", "DAT save error "},
                         [&] { write_file_replacing(p_path, bytes); });
 }

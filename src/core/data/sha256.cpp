@@ -1,6 +1,9 @@
 #include "data/sha256.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 namespace verbix {
 namespace {
@@ -103,6 +106,26 @@ std::string sha256_hex(std::string_view data) {
   for (const std::uint8_t b : sha.digest()) {
     out += hex[b >> 4];
     out += hex[b & 15];
+  }
+  return out;
+}
+
+std::vector<std::string> sha256_hex_all(const std::vector<std::string_view>& items) {
+  std::vector<std::string> out(items.size());
+  std::size_t total = 0;
+  for (const std::string_view item : items) total += item.size();
+  // Below a few megabytes a thread costs more than it saves.
+  constexpr std::size_t kPerThread = 4 << 20;
+  const std::size_t threads = std::min<std::size_t>(
+      {std::max(1u, std::thread::hardware_concurrency()), total / kPerThread + 1, 8});
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i = next++; i < items.size(); i = next++) out[i] = sha256_hex(items[i]);
+  };
+  {
+    std::vector<std::jthread> helpers;  // joined at the end of this block, before `out` leaves
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+    work();
   }
   return out;
 }

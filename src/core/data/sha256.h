@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace verbix {
 
@@ -27,5 +28,10 @@ class Sha256 {
 
 // The digest of `data` as 64 lower-case hexadecimal characters.
 std::string sha256_hex(std::string_view data);
+
+// The digests of many byte strings (a game's images), in their order: spread over the
+// machine's cores when there is enough to hash, since hashing is a large part of Create.
+// The strings must stay unchanged until it returns.
+std::vector<std::string> sha256_hex_all(const std::vector<std::string_view>& items);
 
 }  // namespace verbix
