@@ -21,15 +21,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "tools"))
 import make_game_data as gen  # noqa: E402
-
-
-def build(build_dir):
-    subprocess.run(["cmake", "-G", "Ninja", "-S", str(ROOT), "-B", str(build_dir),
-                    "-DCMAKE_BUILD_TYPE=Release", "-DVERBIX_BUILD_TESTS=OFF"], check=True,
-                   stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(build_dir), "--target", "verbix-cli"], check=True,
-                   stdout=subprocess.DEVNULL)
-    return build_dir / "src" / "cli" / "verbix-cli"
+from release_cli import build  # noqa: E402
 
 
 def timed(args, env, logs):

@@ -25,6 +25,7 @@ ROOT = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(ROOT / "bench"))
 sys.path.insert(0, str(ROOT / "tools"))
 import make_game_data as gen  # noqa: E402
+from release_cli import build  # noqa: E402
 
 # The header sections of a TXT project, before its one dialogue section.
 TXT_HEAD = """[VERSION]
@@ -79,15 +80,6 @@ def write_hostile_dat(path):
     pickle = b"\x80\x04]" + b"(" + b"]" * count + b"e."
     with open(path, "wb") as f:
         f.write(zlib.compress(pickle, 9))
-
-
-def build(build_dir):
-    subprocess.run(["cmake", "-G", "Ninja", "-S", str(ROOT), "-B", str(build_dir),
-                    "-DCMAKE_BUILD_TYPE=Release", "-DVERBIX_BUILD_TESTS=OFF"], check=True,
-                   stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", str(build_dir), "--target", "verbix-cli"], check=True,
-                   stdout=subprocess.DEVNULL)
-    return build_dir / "src" / "cli" / "verbix-cli"
 
 
 def peak(args, env, logs):
