@@ -116,10 +116,8 @@ int stats_command(const CommandOptions& p_opt) {
           return error("Target translation file missing: " + target, false, &window);
         const DialogueRead project = dlg_data(target, &window);
         if (project.failed()) return error("Unable to load data from: " + target, false, &window);
-        const Value* form = project.meta.find("format");
-        const Statistics stats =
-            project_statistics(game, project.data, path_dirname(target),
-                               load_baseline(target, form ? text_form(*form) : ""));
+        const Statistics stats = project_statistics(game, project.data, path_dirname(target),
+                                                    load_baseline(target, project.meta.format()));
         report_statistics(stats, &window);
         return p_opt.json.empty() || write_report(p_opt.json, statistics_json(stats), window);
       },

@@ -107,7 +107,7 @@ void bind_csv(nb::module_& m) {
         }
         DialogueRead read = valid ? csv_2_dat(rows, window.get())
                                   : error("Invalid CSV data type.", read_failure(), window.get());
-        return nb::make_tuple(to_python(std::move(read.data)), to_python(std::move(read.meta)));
+        return nb::make_tuple(to_python(std::move(read.data)), to_python(read.meta.to_value()));
       },
       "p_csv"_a.none(), "p_app"_a = nb::none(),
       "The record and DialogueMeta of dialogue.csv rows; ({}, {}) after a reported error.");

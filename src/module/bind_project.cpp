@@ -17,7 +17,7 @@ namespace {
 using namespace nb::literals;
 
 nb::tuple read_pair(DialogueRead&& read) {
-  return nb::make_tuple(to_python(std::move(read.data)), to_python(std::move(read.meta)));
+  return nb::make_tuple(to_python(std::move(read.data)), to_python(read.meta.to_value()));
 }
 
 }  // namespace
@@ -74,7 +74,8 @@ void bind_project(nb::module_& m) {
       [](nb::handle p_path, nb::handle p_data, nb::handle p_meta, nb::handle p_app) {
         WindowArg window(p_app);
         const Value data = from_python(p_data);
-        const Value meta = p_meta.is_none() ? Value::map() : from_python(p_meta);
+        const DialogueMeta meta =
+            p_meta.is_none() ? DialogueMeta() : DialogueMeta::from_value(from_python(p_meta));
         return compile(path_arg(p_path), data, meta, window.get());
       },
       "p_path"_a, "p_data"_a, "p_meta"_a = nb::none(), "p_app"_a = nb::none(),

@@ -35,7 +35,7 @@ void bind_txt(nb::module_& m) {
       [](nb::handle p_text, nb::handle p_app) {
         WindowArg window(p_app);
         DialogueRead read = txt_2_dat(text_arg(p_text, "p_text"), window.get());
-        return nb::make_tuple(to_python(std::move(read.data)), to_python(std::move(read.meta)));
+        return nb::make_tuple(to_python(std::move(read.data)), to_python(read.meta.to_value()));
       },
       "p_text"_a, "p_app"_a = nb::none(),
       "The record and DialogueMeta of a dialogue.txt text; ({}, {}) after a reported error.");

@@ -43,7 +43,7 @@ Value record() {
 
 // The JSON document of a compiled file (after the signature).
 std::string compiled(const Value& rec, const std::string& path, Window* app = nullptr) {
-  EXPECT_TRUE(compile(path, rec, Value::map(), app));
+  EXPECT_TRUE(compile(path, rec, {}, app));
   const std::string bytes = read_bytes(path);
   EXPECT_EQ(bytes.substr(0, 8), "LANGDATA");
   return bytes.substr(8);
@@ -100,7 +100,8 @@ TEST_F(CompilerTest, CountedErrorsAskWithAWindowAndWriteWithoutOne) {
   rec["text_lut"]["blk1"] = Value::list();
   rec["text_lut"].as_map().set("", lines({"x"}));
   rec["sections"]["ch01.json"].as_list().push_back(entry("", {""}));
-  const Value meta = Map{{"format", "TXT"}, {"blk1", List{Value(List{17, "Hallo"})}}};
+  const DialogueMeta meta =
+      DialogueMeta::from_value(Map{{"format", "TXT"}, {"blk1", List{Value(List{17, "Hallo"})}}});
 
   RecordingWindow abort(true);
   EXPECT_FALSE(compile(out, rec, meta, &abort));
@@ -124,7 +125,7 @@ TEST_F(CompilerTest, LinesMissingWithoutAPlaceInTheMeta) {
   Value rec = record();
   rec["text_lut"]["opt2"] = Value::list();
   RecordingWindow answer_no(false);
-  EXPECT_TRUE(compile(out, rec, Value::map(), &answer_no));
+  EXPECT_TRUE(compile(out, rec, {}, &answer_no));
   EXPECT_EQ(answer_no.calls[1], "log: Lines missing. Check formatting for cuid: opt2");
   // The option without lines stands in the labels with the empty text.
   EXPECT_NE(read_bytes(out).find("\"opt2\": \"\""), std::string::npos);
@@ -134,7 +135,7 @@ TEST_F(CompilerTest, DuplicatedOrUnknownIdsAreRefusedWithoutWriting) {
   const std::string msg = "Sections have duplicated line IDs. Review data generation.";
   Value twice = record();
   twice["sections"].as_map().set("ch02.json", List{entry("anna", {"blk1"})});
-  EXPECT_FALSE(compile(out, twice, Value::map(), &window));
+  EXPECT_FALSE(compile(out, twice, {}, &window));
   EXPECT_FALSE(path_exists(out));
   EXPECT_EQ(std::vector<std::string>(window.calls.end() - 3, window.calls.end()),
             RecordingWindow::error_calls(msg));
@@ -142,7 +143,7 @@ TEST_F(CompilerTest, DuplicatedOrUnknownIdsAreRefusedWithoutWriting) {
   Value unknown = record();
   unknown["sections"]["ch01.json"].as_list().push_back(entry("anna", {"nope"}));
   window.calls.clear();
-  EXPECT_FALSE(compile(out, unknown, Value::map(), &window));
+  EXPECT_FALSE(compile(out, unknown, {}, &window));
   EXPECT_EQ(window.calls.back(), "error box [Error]: " + msg);
 }
 
@@ -162,13 +163,13 @@ TEST_F(CompilerTest, DuplicatedIdsWithoutAWindowEndTheProcess) {
 
 TEST_F(CompilerTest, InvalidRecordsAreRefused) {
   RecordingWindow w;
-  EXPECT_FALSE(compile(out, Value::map(), Value::map(), &w));
+  EXPECT_FALSE(compile(out, Value::map(), {}, &w));
   EXPECT_EQ(w.calls, std::vector<std::string>{"log: Can't compile invalid data structure: " + out});
   // Valid by its keys, but a section that is not a list of entries.
   Value rec = record();
   rec["sections"]["ch01.json"] = "not entries";
   w.calls.clear();
-  EXPECT_FALSE(compile(out, rec, Value::map(), &w));
+  EXPECT_FALSE(compile(out, rec, {}, &w));
   EXPECT_EQ(w.calls.back(), "log: Can't compile invalid data structure: " + out);
   EXPECT_FALSE(path_exists(out));
 }
@@ -179,7 +180,7 @@ TEST_F(CompilerTest, AFailedWriteLeavesThePreviousFileWhole) {
   // A value that JSON cannot hold fails the write half-way through the document.
   rec["sys_menu"] = Map{{"m", Value::bytes("raw")}};
   RecordingWindow w;
-  EXPECT_FALSE(compile(out, rec, Value::map(), &w));
+  EXPECT_FALSE(compile(out, rec, {}, &w));
   EXPECT_EQ(w.calls.back(), "log: Failed to build: " + out +
                                 " Exception: Object of type bytes is not JSON serializable");
   EXPECT_EQ(read_bytes(out), "previous build");
@@ -192,7 +193,7 @@ TEST_F(CompilerTest, AFailedWriteLeavesThePreviousFileWhole) {
   const std::string folder = tmp / "taken.cld";
   std::filesystem::create_directory(fs_path(folder));
   w.calls.clear();
-  EXPECT_FALSE(compile(folder, record(), Value::map(), &w));
+  EXPECT_FALSE(compile(folder, record(), {}, &w));
   EXPECT_EQ(w.calls.back().rfind("log: Failed to build: " + folder + " Exception: ", 0), 0u);
 }
 

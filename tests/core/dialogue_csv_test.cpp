@@ -219,7 +219,8 @@ TEST(Csv2Dat, WrittenRecordComesBack) {
 
 TEST(Csv2Dat, MetaNamesTheRowOfEveryKeyAndBlock) {
   const DialogueRead r = csv_2_dat(round_trip_rows(dat_2_csv(english())));
-  const Map& meta = r.meta.as_map();
+  const Value meta_value = r.meta.to_value();
+  const Map& meta = meta_value.as_map();
   EXPECT_EQ(meta.begin()->key(), "format");
   EXPECT_EQ(meta.at("format"), Value("CSV"));
   EXPECT_EQ(meta.at("new_game"), Value(List{pair(15, "New Game")}));
@@ -233,7 +234,7 @@ TEST(Csv2Dat, MetaNamesTheRowOfEveryKeyAndBlock) {
   // Read from the text one row at a time: the same record and positions.
   const DialogueRead streamed = csv_2_dat(csv_format(round_trip_rows(dat_2_csv(english()))), ',');
   EXPECT_EQ(streamed.data, r.data);
-  EXPECT_EQ(streamed.meta, r.meta);
+  EXPECT_EQ(streamed.meta.to_value(), r.meta.to_value());
 }
 
 TEST(Csv2Dat, TranslationCellsWinAndBlankOnesFallBack) {
@@ -282,7 +283,7 @@ TEST(Csv2Dat, BlocksAreFoundWhateverTheSpacing) {
   EXPECT_EQ(r.data["ver_hash"], Value("v1"));
   EXPECT_EQ(r.data["sys_lbls"], Value(Map{{"a", "A"}, {"b", "B"}}));
   EXPECT_EQ(r.data["sections"]["s.json"], Value(List{entry("", {"c"})}));
-  EXPECT_EQ(r.meta["b"], Value(List{pair(9, "B")}));
+  EXPECT_EQ(r.meta.to_value()["b"], Value(List{pair(9, "B")}));
 }
 
 TEST(Csv2Dat, SectionWithoutTitleRowHasNoEntries) {
@@ -308,9 +309,9 @@ TEST(Csv2Dat, ChoiceRowsMakeOneChoiceEntry) {
       r.data["sections"]["a.json"],
       Value(List{entry("", {"c1"}), entry("[CHOICES]", {"o1", "o2", "o3"}), entry("", {"c2"})}));
   EXPECT_EQ(r.data["text_lut"]["o2"], lines({"Non"}));
-  EXPECT_EQ(r.meta["c1"], Value(List{pair(3, "before")}));
-  EXPECT_EQ(r.meta["o3"], Value(List{pair(6, "Maybe")}));
-  EXPECT_EQ(r.meta["c2"], Value(List{pair(7, "after")}));
+  EXPECT_EQ(r.meta.to_value()["c1"], Value(List{pair(3, "before")}));
+  EXPECT_EQ(r.meta.to_value()["o3"], Value(List{pair(6, "Maybe")}));
+  EXPECT_EQ(r.meta.to_value()["c2"], Value(List{pair(7, "after")}));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -323,7 +324,7 @@ TEST(Csv2Dat, NamelessSpeakerIsAccepted) {
                                     {"anna", "Anna", ""}});
   ASSERT_FALSE(r.failed());
   EXPECT_EQ(r.data["actr_lut"], Value(Map{{"mute", ""}, {"voice", "Voix"}, {"anna", "Anna"}}));
-  EXPECT_EQ(r.meta["mute"], Value(List{pair(2, "")}));
+  EXPECT_EQ(r.meta.to_value()["mute"], Value(List{pair(2, "")}));
 }
 
 TEST(Csv2Dat, EmptyFirstCellOfCreditsAndLanguageIsRead) {
@@ -370,7 +371,7 @@ TEST(Csv2Dat, OptionWithoutFirstOptionOpensAChoiceBlock) {
   EXPECT_EQ(r.data["sections"],
             Value(Map{{"a.json", Value(List{entry("", {"c1"}), entry("[CHOICES]", {"o2", "o3"})})},
                       {"b.json", Value(List{entry("[CHOICES]", {"p2"})})}}));
-  EXPECT_EQ(r.meta["c1"], Value(List{pair(3, "Pick.")}));
+  EXPECT_EQ(r.meta.to_value()["c1"], Value(List{pair(3, "Pick.")}));
 }
 
 TEST(Csv2Dat, DialogueAfterChoicesUnderThePreviousIdIsANewBlock) {
@@ -382,7 +383,7 @@ TEST(Csv2Dat, DialogueAfterChoicesUnderThePreviousIdIsANewBlock) {
   EXPECT_EQ(r.data["sections"]["a.json"],
             Value(List{entry("", {"c1"}), entry("[CHOICES]", {"o1"}), entry("", {"c1"})}));
   EXPECT_EQ(r.data["text_lut"]["c1"], lines({"two"}));
-  EXPECT_EQ(r.meta["c1"], Value(List{pair(3, "one"), pair(5, "two")}));
+  EXPECT_EQ(r.meta.to_value()["c1"], Value(List{pair(3, "one"), pair(5, "two")}));
 }
 
 TEST(Csv2Dat, HeadersAndChoiceSourcesAreMatchedAsPythonUpperCases) {
@@ -406,7 +407,7 @@ TEST(Csv2Dat, KeysNamedFormatLeaveTheFormatEntryAlone) {
                                     {"Section", "a.json"},
                                     {"ID", "Source", "English", "Translation"},
                                     {"format", "X", "x", ""}});
-  EXPECT_EQ(r.meta["format"], Value("CSV"));
+  EXPECT_EQ(r.meta.to_value()["format"], Value("CSV"));
   EXPECT_EQ(r.data["sys_lbls"], Value(Map{{"format", "%d/%m"}}));
   EXPECT_EQ(r.data["text_lut"], Value(Map{{"format", lines({"x"})}}));
 }
@@ -443,7 +444,7 @@ class Csv2DatDamage : public UtilsTest {
           from_text ? csv_2_dat(csv_format(rows), ',', &app) : csv_2_dat(rows, &app);
       EXPECT_TRUE(r.failed());
       EXPECT_EQ(r.data, Value::map());
-      EXPECT_EQ(r.meta, Value::map());
+      EXPECT_EQ(r.meta.to_value(), Value::map());
       EXPECT_EQ(app.calls, RecordingWindow::error_calls(message)) << from_text;
     }
   }

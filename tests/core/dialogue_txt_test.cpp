@@ -194,7 +194,7 @@ TEST_F(Txt, RoundTripKeepsEmptySections) {
 
 TEST_F(Txt, MetaNamesTheLineOfEveryKeyAndBlock) {
   const DialogueRead back = txt_2_dat(dat_2_txt(sample_record()));
-  const Value& meta = back.meta;
+  const Value meta = back.meta.to_value();
   EXPECT_EQ(keys_of(meta).front(), "format");
   EXPECT_EQ(meta["format"], Value("TXT"));
   EXPECT_EQ(meta["ok"], pairs({pair(17, "OK")}));
@@ -231,7 +231,7 @@ TEST_F(Txt, TableLinesKeepAllButOneLeadingBlank) {
   for (const Case& c : cases) {
     const DialogueRead r = txt_2_dat(std::string("[LABELS]\n") + c.line + "\nno colon here\n");
     EXPECT_EQ(r.data["sys_lbls"], Value(Map{{c.key, c.value}})) << c.line;
-    EXPECT_EQ(r.meta[c.key], pairs({pair(2, c.value)})) << c.line;
+    EXPECT_EQ(r.meta.to_value()[c.key], pairs({pair(2, c.value)})) << c.line;
   }
 }
 
@@ -277,7 +277,7 @@ TEST_F(Txt, VersionAndLanguageTakeTheNextLineWhole) {
 TEST_F(Txt, TextWithoutTagsGivesAnEmptyRecord) {
   const DialogueRead r = txt_2_dat("just words\n#c1 (Bob)\n: line\n");
   EXPECT_EQ(r.data, data_new());
-  EXPECT_EQ(r.meta, Value(Map{{"format", "TXT"}}));
+  EXPECT_EQ(r.meta.to_value(), Value(Map{{"format", "TXT"}}));
 }
 
 // -- Reader: the choice blocks and the pairs of DialogueMeta --
@@ -312,24 +312,24 @@ TEST_F(Txt, ChoiceBlocksAndTheirPairs) {
                                           {"c2", lines({"three"})},
                                           {"c3", lines({})},
                                           {"c4", lines({"four"})}}));
-  EXPECT_EQ(r.meta, Value(Map{{"format", "TXT"},
-                              {"s1", pairs({pair(2, "Bob")})},
-                              {"c1", pairs({pair(4, "one\ntwo")})},
-                              {"o1", pairs({pair(8, "Yes : sure")})},
-                              {"o2", pairs({pair(9, " Leave (quietly)")})},
-                              {"c2", pairs({pair(10, "three")})},
-                              {"c3", pairs({pair(13, "")})},
-                              {"c4", pairs({pair(15, "four")})}}));
-  EXPECT_EQ(keys_of(r.meta),
+  EXPECT_EQ(r.meta.to_value(), Value(Map{{"format", "TXT"},
+                                         {"s1", pairs({pair(2, "Bob")})},
+                                         {"c1", pairs({pair(4, "one\ntwo")})},
+                                         {"o1", pairs({pair(8, "Yes : sure")})},
+                                         {"o2", pairs({pair(9, " Leave (quietly)")})},
+                                         {"c2", pairs({pair(10, "three")})},
+                                         {"c3", pairs({pair(13, "")})},
+                                         {"c4", pairs({pair(15, "four")})}}));
+  EXPECT_EQ(keys_of(r.meta.to_value()),
             (std::vector<std::string>{"format", "s1", "c1", "o1", "o2", "c2", "c3", "c4"}));
 }
 
 TEST_F(Txt, EveryOccurrenceOfABlockGetsItsOwnPair) {
   const DialogueRead r =
       txt_2_dat("[DESCRIPTIONS]\n#i1 (x)\n: a\n#i1 (x)\n: b\n[ch01.json]\n#c1 (N)\n: c\n");
-  EXPECT_EQ(r.meta["i1"], pairs({pair(2, "a"), pair(4, "b")}));
+  EXPECT_EQ(r.meta.to_value()["i1"], pairs({pair(2, "a"), pair(4, "b")}));
   EXPECT_EQ(r.data["text_lut"]["i1"], lines({"b"}));  // the last occurrence's lines
-  EXPECT_EQ(r.meta["c1"], pairs({pair(7, "c")}));
+  EXPECT_EQ(r.meta.to_value()["c1"], pairs({pair(7, "c")}));
 }
 
 TEST_F(Txt, AnyBracketedNameWithoutJsonIsAChoiceMarkerInDialogue) {
@@ -352,7 +352,7 @@ TEST_F(Txt, UnknownTagSkipsToTheNextKnownOne) {
   EXPECT_EQ(r.data["sections"], Value(Map{{"ch01.json", Value(List{entry("", {"c1"})})},
                                           {"ch02.JSON", Value(List{entry("", {"c3"})})}}));
   EXPECT_EQ(r.data["text_lut"], Value(Map{{"c1", lines({"kept"})}, {"c3", lines({"kept"})}}));
-  EXPECT_EQ(r.meta["c1"], pairs({pair(10, "kept")}));
+  EXPECT_EQ(r.meta.to_value()["c1"], pairs({pair(10, "kept")}));
 }
 
 TEST_F(Txt, DialogueSectionsNeedTheirKeyInSections) {
@@ -364,7 +364,7 @@ TEST_F(Txt, DialogueSectionsNeedTheirKeyInSections) {
 
 TEST_F(Txt, KeysNamedFormatLeaveTheFormatEntryAlone) {
   const DialogueRead r = txt_2_dat("[LABELS]\nformat : %d/%m\n[ch01.json]\n#format (N)\n: x\n");
-  EXPECT_EQ(r.meta["format"], Value("TXT"));
+  EXPECT_EQ(r.meta.to_value()["format"], Value("TXT"));
   EXPECT_EQ(r.data["sys_lbls"], Value(Map{{"format", "%d/%m"}}));
   EXPECT_EQ(r.data["text_lut"], Value(Map{{"format", lines({"x"})}}));
 }
@@ -372,7 +372,7 @@ TEST_F(Txt, KeysNamedFormatLeaveTheFormatEntryAlone) {
 TEST_F(Txt, ByteOrderMarkIsIgnoredAndLinesStillCountFromOne) {
   const DialogueRead r = txt_2_dat("\xEF\xBB\xBF[VERSION]\nv1 : abc\n[LABELS]\nk : v\n");
   EXPECT_EQ(r.data["ver_hash"], Value("v1 : abc"));
-  EXPECT_EQ(r.meta["k"], pairs({pair(4, "v")}));
+  EXPECT_EQ(r.meta.to_value()["k"], pairs({pair(4, "v")}));
 }
 
 // -- Reader: failures --
@@ -405,7 +405,7 @@ TEST_F(Txt, FailuresReportThroughTheWindowAndGiveTheFailurePair) {
     const DialogueRead r = txt_2_dat(f.text, &app);
     EXPECT_TRUE(r.failed()) << f.name;
     EXPECT_EQ(r.data, Value::map()) << f.name;
-    EXPECT_EQ(r.meta, Value::map()) << f.name;
+    EXPECT_EQ(r.meta.to_value(), Value::map()) << f.name;
     EXPECT_EQ(app.calls, RecordingWindow::error_calls(f.message)) << f.name;
   }
 }

@@ -98,7 +98,7 @@ TEST_F(IdPlacesTest, TxtWriterPlacesAreTheReadersLines) {
   const Value rec = tricky_record();
   IdPlaces places = every_id(rec);
   const std::string text = dat_2_txt(rec, nullptr, &places);
-  expect_same_places(places, txt_2_dat(text).meta, rec);
+  expect_same_places(places, txt_2_dat(text).meta.to_value(), rec);
   EXPECT_EQ(dat_2_txt(rec), text);  // asking for places changes nothing written
 }
 
@@ -112,7 +112,7 @@ TEST_F(IdPlacesTest, CsvWriterPlacesAreTheReadersRows) {
   for (const Value* lng : {&untranslated, &translation}) {
     IdPlaces places = every_id(eng);
     const CsvTable rows = dat_2_csv(eng, *lng, nullptr, &places);
-    expect_same_places(places, csv_2_dat(rows).meta, eng);
+    expect_same_places(places, csv_2_dat(rows).meta.to_value(), eng);
     EXPECT_EQ(dat_2_csv(eng, *lng), rows);
   }
 }

@@ -44,7 +44,7 @@ LintReport lint_label(const std::string& p_english, const std::string& p_transla
   Value project = game_with(p_translation);
   Value meta = Value::map();
   meta["lbl"] = Value(List{pair(7, p_translation)});
-  return lint_translation(project, meta, game);
+  return lint_translation(project, DialogueMeta::from_value(meta), game);
 }
 
 TEST(Lint, EachCheckPassesAndFails) {
@@ -85,11 +85,11 @@ TEST(Lint, MenuKeyOnlyWhereTheEnglishIsNotItsKey) {
   const Value game = game_with("x");
   Value project = game;
   project["sys_menu"]["m_ok"] = "m_ok";
-  EXPECT_EQ(kinds(lint_translation(project, Value::map(), game)),
+  EXPECT_EQ(kinds(lint_translation(project, {}, game)),
             std::vector<std::string>{"menu-key warning"});
   Value keyed = game;
   keyed["sys_menu"]["m_ok"] = "m_ok";
-  EXPECT_TRUE(lint_translation(keyed, Value::map(), keyed).problems.empty());
+  EXPECT_TRUE(lint_translation(keyed, {}, keyed).problems.empty());
 }
 
 TEST(Lint, ContentLinesAreComparedOneByOneWithTheirRows) {
@@ -99,7 +99,7 @@ TEST(Lint, ContentLinesAreComparedOneByOneWithTheirRows) {
   Value meta = Value::map();
   meta["format"] = "CSV";
   meta["c1"] = Value(List{pair(20, "Hola"), pair(21, "Adiós")});
-  const LintReport report = lint_translation(project, meta, game);
+  const LintReport report = lint_translation(project, DialogueMeta::from_value(meta), game);
   ASSERT_EQ(kinds(report), std::vector<std::string>{"placeholders error"});
   EXPECT_EQ(report.problems[0].position, 20);
   EXPECT_EQ(problem_line(report.problems[0], report.place_word),
@@ -107,7 +107,7 @@ TEST(Lint, ContentLinesAreComparedOneByOneWithTheirRows) {
             "missing %s");
   // Another number of lines: the content is compared whole.
   project["text_lut"]["c1"] = lines({"Hola %s, adiós"});
-  EXPECT_TRUE(lint_translation(project, meta, game).problems.empty());
+  EXPECT_TRUE(lint_translation(project, DialogueMeta::from_value(meta), game).problems.empty());
 }
 
 TEST(Lint, AFontThatCannotBeReadIsOneWarning) {
@@ -115,7 +115,7 @@ TEST(Lint, AFontThatCannotBeReadIsOneWarning) {
   Value project = game;
   project["fnt_data"] = Value::bytes("not a font at all");
   project["sys_lbls"]["lbl"] = "é";
-  const LintReport report = lint_translation(project, Value::map(), game);
+  const LintReport report = lint_translation(project, {}, game);
   ASSERT_EQ(report.problems.size(), 1u);
   EXPECT_EQ(report.warnings, 1u);
   EXPECT_EQ(report.problems[0].message,
@@ -137,7 +137,7 @@ TEST(Lint, ALargeContentTableReportsInFileOrderWithGlyphsCountedOnce) {
     project["text_lut"][id] = lines({broken ? "Linea" : accented ? "L\xc3\xadnea %d" : "Linea %d"});
   }
   project["fnt_data"] = Value::bytes(testing::font({{3, 1, testing::format4({{0x20, 0x7E}})}}));
-  const LintReport report = lint_translation(project, Value::map(), game);
+  const LintReport report = lint_translation(project, {}, game);
   std::vector<std::string> ids;
   for (const Problem& p : report.problems) ids.push_back(p.check + " " + p.id);
   EXPECT_EQ(ids, (std::vector<std::string>{"placeholders c7", "placeholders c20007",

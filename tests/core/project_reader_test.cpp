@@ -68,13 +68,13 @@ TEST_F(ProjectReaderTest, DialogueDataTakesTheFormatFromTheNameEnding) {
   ASSERT_EQ(csv_save(csv, dat_2_csv(rec, rec)), 0);
   DialogueRead read = dlg_data(csv, &window);
   ASSERT_FALSE(read.failed());
-  EXPECT_EQ(read.meta["format"], Value("CSV"));
+  EXPECT_EQ(read.meta.to_value()["format"], Value("CSV"));
   EXPECT_EQ(read.data["lng_name"], Value("Deutsch"));
 
   // No dot is needed: the last three letters decide.
   const std::string txt = tmp / "projecttxt";
   write_bytes(txt, dat_2_txt(rec));
-  EXPECT_EQ(dlg_data(txt, &window).meta["format"], Value("TXT"));
+  EXPECT_EQ(dlg_data(txt, &window).meta.to_value()["format"], Value("TXT"));
 }
 
 TEST_F(ProjectReaderTest, DialogueDataFailures) {

@@ -92,9 +92,8 @@ bool build_translation(const Value& p_game, const BuildRequest& p_request, Windo
     return error("Failed to build: " + src, false, p_app);
 
   p_tools.open_folder(path_dirname(out), out);
-  const Value* form = project.meta.find("format");
   report_statistics(project_statistics(p_game, project.data, path_dirname(src),
-                                       load_baseline(src, form ? text_form(*form) : "")),
+                                       load_baseline(src, project.meta.format())),
                     p_app);
   info("Successfully built to: " + out, p_app);
   flush_log(p_app);

@@ -79,17 +79,12 @@ void report_changed(size_t p_table, std::string_view p_word,
 
 // Reports each key's positions from a DialogueMeta: label, what happened, at which line/row.
 void report(std::string_view p_label, std::string_view p_what, std::string_view p_word,
-            const std::vector<std::string>& p_keys, const Value& p_meta, Window* p_app) {
-  for (const std::string& key : p_keys) {
-    const Value* places = p_meta.find(key);
-    if (!places || !places->is_list()) continue;
-    for (const Value& place : places->as_list()) {
-      if (!place.is_list() || place.size() < 2) continue;
+            const std::vector<std::string>& p_keys, const DialogueMeta& p_meta, Window* p_app) {
+  for (const std::string& key : p_keys)
+    for (const auto* place = p_meta.first(key); place; place = p_meta.next(*place))
       info(std::string(p_label) + " " + std::string(p_what) + " at " + std::string(p_word) + " (" +
-               text_form(place[0]) + "): " + text_form(place[1]),
+               std::to_string(place->at) + "): " + text_form(place->text),
            p_app);
-    }
-  }
 }
 
 void banner(std::string_view p_title, Window* p_app) {
@@ -234,7 +229,7 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
     info("No data found: " + p_target);
     return std::nullopt;
   }
-  const Value& file_meta = read.meta;
+  const DialogueMeta& file_meta = read.meta;
 
   progress(p_app, "Comparing with the game's data");
   RecordMerge merge = merge_records(p_game, std::move(read.data));
@@ -245,9 +240,7 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   // form. The CSV rows are those Update writes, with the game's record as English: with the
   // merged record as English instead, speakers and items would sort by their translated
   // names and the rows reported would not be the file's.
-  const Value* format = file_meta.find("format");
-  const std::string form =
-      format && format->is_text() ? std::string(format->as_text()) : std::string();
+  const std::string& form = file_meta.format();
   progress(p_app, "Finding the changes");
   // The texts whose English changed since the project's baseline, when it has one.
   Merged merged;

@@ -103,7 +103,8 @@ struct Missing {
 // on the slices of a large table.
 class TextChecker {
  public:
-  TextChecker(const Value& p_meta, const FontGlyphs* p_font) : meta_(p_meta), font_(p_font) {}
+  TextChecker(const DialogueMeta& p_meta, const FontGlyphs* p_font)
+      : meta_(p_meta), font_(p_font) {}
 
   // Checks the entries [p_from, p_to) of the project's table `p_table` (a map of texts or
   // lists of lines, or the list of credit lines) against the game's.
@@ -137,13 +138,9 @@ class TextChecker {
   // problem found. Credit lines have none.
   std::optional<long long> position(const Place& p_place) const {
     if (p_place.table == "lng_info") return std::nullopt;
-    const Value* places = meta_.find(*p_place.id);
-    const size_t index = p_place.index;
-    if (!places || !places->is_list() || places->size() == 0) return std::nullopt;
-    const List& list = places->as_list();
-    const Value& pair = list[index < list.size() ? index : 0];
-    if (!pair.is_list() || pair.size() == 0 || !pair.as_list()[0].is_int()) return std::nullopt;
-    return pair.as_list()[0].as_int();
+    const DialogueMeta::Place* place = meta_.nth(*p_place.id, p_place.index);
+    if (!place) return std::nullopt;
+    return place->at;
   }
 
   // A text, or a list of lines: line by line when the English has as many lines, else as
@@ -261,7 +258,7 @@ class TextChecker {
     }
   }
 
-  const Value& meta_;
+  const DialogueMeta& meta_;
   const FontGlyphs* font_;
 };
 
@@ -303,10 +300,10 @@ size_t slice_count(size_t p_entries) {
 
 }  // namespace
 
-LintReport lint_translation(const Value& p_project, const Value& p_meta, const Value& p_game) {
+LintReport lint_translation(const Value& p_project, const DialogueMeta& p_meta,
+                            const Value& p_game) {
   LintReport report;
-  const Value* format = p_meta.find("format");
-  if (format && format->is_text() && format->as_text() == "CSV") report.place_word = "row";
+  if (p_meta.format() == "CSV") report.place_word = "row";
   const std::optional<FontGlyphs> font = read_font(p_project, report.problems);
   const FontGlyphs* glyphs = font ? &*font : nullptr;
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "data/dialogue_meta.h"
 #include "data/value.h"
 
 namespace verbix {
@@ -46,6 +47,7 @@ struct LintReport {
 // positions) against the game's record `p_game`. Never fails: texts of unexpected kinds are
 // skipped, and a font that cannot be read is one "glyphs" warning, "glyphs: cannot read the
 // font's character map: " and the reason.
-LintReport lint_translation(const Value& p_project, const Value& p_meta, const Value& p_game);
+LintReport lint_translation(const Value& p_project, const DialogueMeta& p_meta,
+                            const Value& p_game);
 
 }  // namespace verbix

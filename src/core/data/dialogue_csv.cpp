@@ -18,7 +18,6 @@ namespace {
 constexpr std::string_view kChoices = "[CHOICES]";
 constexpr std::string_view kNarrator = "Narrator";
 constexpr std::string_view kMissing = "*MISSING*";
-constexpr std::string_view kFormat = "format";
 constexpr std::size_t kLongestKey = [] {
   std::size_t n = 0;
   for (const auto& block : CSV_BLOCKS) n = std::max(n, block.first.size());
@@ -108,10 +107,6 @@ CsvRow row(Cells&&... cells) {
   return r;
 }
 
-Value pair(std::size_t num, Value text) {
-  return list_value(Value(static_cast<std::int64_t>(num)), std::move(text));
-}
-
 Value joined(const List& lines) {
   // One line is shared with the block's list, not copied.
   if (lines.size() == 1 && lines.front().is_text()) return lines.front();
@@ -135,8 +130,6 @@ class CsvReader {
   explicit CsvReader(Window* app)
       : app_(app),
         dat_(data_new()),
-        csv_(Map{{kFormat, "CSV"}}),
-        meta_(csv_.as_map()),
         sys_lbls_(dat_["sys_lbls"].as_map()),
         sys_menu_(dat_["sys_menu"].as_map()),
         actr_lut_(dat_["actr_lut"].as_map()),
@@ -166,31 +159,17 @@ class CsvReader {
     return slot;
   }
   // Records the open block's pair: its first row and its lines.
-  void close_block() {
-    Value& pairs = meta_slot(block_cid_);
-    if (!pairs.is_list()) pairs = Value::list();
-    pairs.as_list().push_back(pair(block_num_, joined(*txt_)));
-  }
-  // The DialogueMeta entry of `key`, none when new. The entry "format" names the form and
-  // stays so: a key of that name gets an entry that is not kept.
-  Value& meta_slot(const std::string& key) {
-    if (key == kFormat) {
-      unkept_ = Value();
-      return unkept_;
-    }
-    return meta_[key];
-  }
-  // Sets the DialogueMeta entry of `key` to the one pair [row, text].
+  void close_block() { meta_.add(block_cid_, static_cast<long long>(block_num_), joined(*txt_)); }
+  // Makes the row the only place of `key`.
   void meta_pair(const std::string& key, const Value& text) {
-    meta_slot(key) = list_value(pair(num_, text));
+    meta_.replace(key, static_cast<long long>(num_), text);
   }
   // A row of a dialogue section or of the descriptions; the failure pair when it is faulty.
   std::optional<DialogueRead> dialogue_row(const CsvRow& row);
 
   Window* app_;
   Value dat_;
-  Value csv_;
-  Map& meta_;
+  DialogueMeta meta_{"CSV"};
   Map& sys_lbls_;
   Map& sys_menu_;
   Map& actr_lut_;
@@ -200,7 +179,6 @@ class CsvReader {
   Value loose_ = Value::list();  // entries read before any "Section" row go here
   Value first_txt_ = Value::list();
   std::vector<Value> retired_;
-  Value unkept_;
 
   std::size_t num_ = 0;
   std::string blk_;
@@ -345,7 +323,7 @@ std::optional<DialogueRead> CsvReader::take_row(const CsvRow& row) {
 
 DialogueRead CsvReader::finish() {
   if (!txt_->empty() && !opt_) close_block();
-  return {std::move(dat_), std::move(csv_)};
+  return {std::move(dat_), std::move(meta_)};
 }
 
 DialogueRead CsvReader::read(const CsvTable& rows) {
@@ -616,10 +594,12 @@ DialogueRead csv_2_dat(const CsvTable& p_csv, Window* p_app) {
   return CsvReader(p_app).read(p_csv);
 }
 
-DialogueRead csv_2_dat(std::string_view p_text, char p_sep, Window* p_app) {
+DialogueRead csv_2_dat(std::string_view p_text, char p_sep, Window* p_app,
+                       const CsvRowSink& p_edit) {
   CsvReader reader(p_app);
   std::optional<DialogueRead> failed;
   csv_each_row(p_text, p_sep, [&](CsvRow& row) {
+    if (p_edit) p_edit(row);
     if (!failed) failed = reader.take_row(row);
   });
   return failed ? std::move(*failed) : reader.finish();

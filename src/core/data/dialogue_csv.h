@@ -92,8 +92,10 @@ CsvTable dat_2_csv(const Value& p_eng, const Value& p_lng = Value::map(), Window
 DialogueRead csv_2_dat(const CsvTable& p_csv, Window* p_app = nullptr);
 
 // csv_2_dat of the rows of a CSV text with separator `p_sep`, read one at a time (the table
-// is never held whole). Throws DataError as csv_parse does for a text that does not parse.
-DialogueRead csv_2_dat(std::string_view p_text, char p_sep, Window* p_app = nullptr);
+// is never held whole), each first given to `p_edit` when there is one. Throws DataError as
+// csv_parse does for a text that does not parse.
+DialogueRead csv_2_dat(std::string_view p_text, char p_sep, Window* p_app = nullptr,
+                       const CsvRowSink& p_edit = {});
 
 // How messages name a row: its number, " - ", and its cells as Python shows a list of
 // texts ("12 - ['a', 'b']").

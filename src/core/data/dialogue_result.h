@@ -1,22 +1,22 @@
 // What the dialogue readers (TXT, CSV and the project reader) return: the record and its
-// DialogueMeta, the map that tells for each key or content id where it stood in the file
-// ("format" first, then key -> list of [line or row number, text] pairs). A failed read is
-// the pair of two empty maps; callers test the record for emptiness.
+// DialogueMeta, where each key or content id stood in the file. A failed read is an empty
+// record with empty positions; callers test the record for emptiness.
 #pragma once
 
+#include "data/dialogue_meta.h"
 #include "data/value.h"
 
 namespace verbix {
 
 struct DialogueRead {
   Value data = Value::map();
-  Value meta = Value::map();
+  DialogueMeta meta;
 
   // Whether the read failed (the record is empty).
   bool failed() const { return data.size() == 0; }
 };
 
-// The failure pair (empty map, empty map).
+// The failure pair (empty record, no positions).
 inline DialogueRead read_failure() { return {}; }
 
 }  // namespace verbix

@@ -17,7 +17,6 @@ namespace {
 constexpr std::string_view kChoices = "[CHOICES]";
 constexpr std::string_view kNarrator = "Narrator";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kFormat = "format";
 
 // -- Text helpers, following Python's str rules --
 
@@ -66,8 +65,6 @@ Value join_lines(const List& lines) {
   }
   return Value(out);
 }
-
-Value pair(long long line, Value text) { return list_value(Value(line), std::move(text)); }
 
 // The text form of a value appended to `out`, without a copy of a text.
 void append_form(std::string& out, const Value& v) {
@@ -275,15 +272,30 @@ std::string write_txt(const Value& rec, IdPlaces* places) {
 
 // -- Reader --
 
-struct Entry {
-  std::string name;
-  List ids;
-};
-
+// A dialogue section being read: its entries are the record's entry maps, built as the
+// headers are met.
 struct Section {
   std::string key;
-  std::vector<Entry> entries;
+  List entries;
 };
+
+// A section entry of the record: the speaker (or "[CHOICES]") and its content ids.
+Value section_entry(std::string name, List ids) {
+  Map entry;
+  entry.reserve(2);
+  entry.set("name", Value(std::move(name)));
+  entry.set("text", Value(std::move(ids)));
+  return Value(std::move(entry));
+}
+
+// How many lines of the text start with "#": at most as many ids as the reader will meet.
+std::size_t count_id_lines(std::string_view text) {
+  std::size_t count = !text.empty() && text.front() == '#';
+  for (std::size_t at = text.find("\n#"); at != std::string_view::npos;
+       at = text.find("\n#", at + 2))
+    ++count;
+  return count;
+}
 
 // How the lines under the current tag are read.
 enum class TagKind { Skip, Version, Language, Font, Credits, Table, Content };
@@ -307,10 +319,7 @@ class TxtReader {
   void clear_tag();
   // The position in sections_ of the section under `key`, added when missing.
   std::size_t section(const std::string& key);
-  // The DialogueMeta list of `key`, added when missing. The entry "format" is the form's
-  // name and stays so: a key of that name gets a list that is not kept.
-  Value& meta_list(std::string_view key);
-  // Records the open block's pair [header line, its lines joined] and its lines.
+  // Records the open block's place [header line, its lines joined] and its lines.
   void close_block();
   std::string speaker_id(std::string_view shown) const;
   DialogueRead fail(std::string_view msg) { return error(msg, read_failure(), app_); }
@@ -327,8 +336,7 @@ class TxtReader {
   Map sys_lbls_, sys_menu_, actr_lut_, item_lut_, text_lut_;
   std::vector<Section> sections_;
   std::unordered_map<std::string, std::size_t> section_at_;
-  Map meta_;
-  Value unkept_;
+  DialogueMeta meta_{"TXT"};
 
   std::string tag_;  // the current tag; empty while lines are skipped
   std::string upper_tag_;
@@ -342,12 +350,12 @@ class TxtReader {
   std::size_t choice_section_ = 0;
   std::size_t choice_entry_ = 0;
   // The dialogue block or item description being read, until it closes.
-  // Its DialogueMeta list and text_lut entry stay where they are until it closes: nothing is
-  // added to either map while a block is open.
+  // Its text_lut entry stays where it is until it closes: nothing is added to the map while
+  // a block is open.
   bool block_open_ = false;
   long long block_line_ = 0;
+  std::string block_key_;
   List block_lines_;
-  Value* block_meta_ = nullptr;
   Value* block_text_ = nullptr;
   std::unordered_map<std::string, std::string> speakers_;  // display name -> id
 };
@@ -358,20 +366,10 @@ std::size_t TxtReader::section(const std::string& key) {
   return it->second;
 }
 
-Value& TxtReader::meta_list(std::string_view key) {
-  if (key == kFormat) {
-    unkept_ = Value::list();
-    return unkept_;
-  }
-  Value& list = meta_[key];
-  if (list.is_none()) list = Value::list();
-  return list;
-}
-
 void TxtReader::close_block() {
   if (!block_open_) return;
   block_open_ = false;
-  block_meta_->as_list().push_back(pair(block_line_, join_lines(block_lines_)));
+  meta_.add(block_key_, block_line_, join_lines(block_lines_));
   *block_text_ = Value(std::move(block_lines_));
   block_lines_ = List();
 }
@@ -413,7 +411,7 @@ void TxtReader::handle_tag(std::string_view line) {
     choice_section_ = section(tag_);
     Section& s = sections_[choice_section_];
     choice_entry_ = s.entries.size();
-    s.entries.push_back({std::string(kChoices), {}});
+    s.entries.push_back(section_entry(std::string(kChoices), {}));
     return;
   }
   const auto known = std::find(SECTIONS.begin(), SECTIONS.end(), name);
@@ -464,7 +462,7 @@ void TxtReader::handle_table(std::string_view line) {
                                         : &sys_lbls_;
   // A nameless speaker cannot be found by its name; blocks never refer to it.
   if (field == &actr_lut_ && !shown.empty()) speakers_[std::string(shown)] = key;
-  meta_list(key) = list_value(pair(line_no_, value));
+  meta_.replace(key, line_no_, value);
   field->set(key, value);
 }
 
@@ -491,25 +489,23 @@ bool TxtReader::handle_header(std::string_view line) {
 
   const std::string key(trim_left(py_strip_view(line.substr(0, divider)), '#'));
   const std::string_view value = line.substr(divider + 1);
-  Value& meta = meta_list(key);
 
   if (choice_) {
     const Value text(drop_one_space(value));
-    sections_[choice_section_].entries[choice_entry_].ids.push_back(Value(key));
-    meta.as_list().push_back(pair(line_no_, text));
+    sections_[choice_section_].entries[choice_entry_]["text"].as_list().push_back(Value(key));
+    meta_.add(key, line_no_, text);
     text_lut_[key] = list_value(text);
     return true;
   }
-  if (upper_tag_ != "DESCRIPTIONS") {
-    Entry& entry = sections_[current_section_].entries.emplace_back(Entry{speaker_id(value), {}});
-    entry.ids.emplace_back(key);
-  }
+  if (upper_tag_ != "DESCRIPTIONS")
+    sections_[current_section_].entries.push_back(
+        section_entry(speaker_id(value), List{Value(key)}));
   // The block's lines replace this entry when it closes.
   Value& lines = text_lut_[key];
   lines = Value();
   block_open_ = true;
   block_line_ = line_no_;
-  block_meta_ = &meta;
+  block_key_ = key;
   block_text_ = &lines;
   return true;
 }
@@ -526,7 +522,9 @@ bool TxtReader::handle_content(std::string_view line) {
 DialogueRead TxtReader::read(std::string_view text) {
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   if (py_is_blank(text)) return fail("Nothing to parse");
-  meta_.set(std::string(kFormat), Value("TXT"));
+  const std::size_t ids = count_id_lines(text);
+  text_lut_.reserve(ids);
+  meta_.reserve(ids);
 
   std::size_t start = 0;
   while (start <= text.size()) {
@@ -589,20 +587,9 @@ DialogueRead TxtReader::result() {
   rec["text_lut"] = Value(std::move(text_lut_));
   Map sections;
   sections.reserve(sections_.size());
-  for (Section& s : sections_) {
-    List entries;
-    entries.reserve(s.entries.size());
-    for (Entry& e : s.entries) {
-      Map entry;
-      entry.reserve(2);
-      entry.set("name", Value(std::move(e.name)));
-      entry.set("text", Value(std::move(e.ids)));
-      entries.emplace_back(std::move(entry));
-    }
-    sections.set(std::move(s.key), Value(std::move(entries)));
-  }
+  for (Section& s : sections_) sections.set(std::move(s.key), Value(std::move(s.entries)));
   rec["sections"] = Value(std::move(sections));
-  return {std::move(rec), Value(std::move(meta_))};
+  return {std::move(rec), std::move(meta_)};
 }
 
 }  // namespace

@@ -74,15 +74,12 @@ bool is_choice_block(const Value& entry) {
 }
 
 // The line where the id's text stood, from its DialogueMeta entry; -1 when unknown.
-long long meta_line(const Value& p_meta, const std::string& id) {
-  const Value* places = p_meta.find(id);
-  if (!places || !places->is_list() || places->size() == 0) return -1;
-  const Value& first = places->as_list().front();
-  if (!first.is_list() || first.size() == 0 || !first.as_list().front().is_int()) return -1;
-  return first.as_list().front().as_int();
+long long meta_line(const DialogueMeta& p_meta, const std::string& id) {
+  const DialogueMeta::Place* first = p_meta.first(id);
+  return first ? first->at : -1;
 }
 
-void report_missing_lines(const Value& p_meta, std::string_view p_id, Window* p_app) {
+void report_missing_lines(const DialogueMeta& p_meta, std::string_view p_id, Window* p_app) {
   const std::string id(p_id);
   const long long line = meta_line(p_meta, id);
   if (line < 0)
@@ -94,7 +91,7 @@ void report_missing_lines(const Value& p_meta, std::string_view p_id, Window* p_
 
 // Walks every content id of every section entry in order into the tables. False when an id
 // stands twice or text_lut lacks it.
-bool fill_from_sections(const Value& p_data, const Value& p_meta, Tables& t, Window* p_app) {
+bool fill_from_sections(const Value& p_data, const DialogueMeta& p_meta, Tables& t, Window* p_app) {
   const Map& text_lut = p_data["text_lut"].as_map();
   for (const auto& [section, entries] : p_data["sections"].as_map()) {
     for (const Value& entry : entries.as_list()) {
@@ -238,7 +235,7 @@ void write_output(std::string_view p_path, const Value& p_data, Tables& t) {
 
 // Everything after the validity check; throws DataError for a record whose parts are not
 // shaped as a record's.
-bool compile_record(std::string_view p_path, const Value& p_data, const Value& p_meta,
+bool compile_record(std::string_view p_path, const Value& p_data, const DialogueMeta& p_meta,
                     Window* p_app) {
   const Map& text_lut = p_data["text_lut"].as_map();
   Tables t(text_lut.size());
@@ -264,7 +261,8 @@ bool compile_record(std::string_view p_path, const Value& p_data, const Value& p
 
 }  // namespace
 
-bool compile(std::string_view p_path, const Value& p_data, const Value& p_meta, Window* p_app) {
+bool compile(std::string_view p_path, const Value& p_data, const DialogueMeta& p_meta,
+             Window* p_app) {
   const std::string path(p_path);
   if (data_is_valid(p_data)) {
     try {

@@ -16,6 +16,7 @@
 
 #include <string_view>
 
+#include "data/dialogue_meta.h"
 #include "data/value.h"
 #include "utils/reporting.h"
 
@@ -30,7 +31,7 @@ inline constexpr std::string_view SIGNATURE = "LANGDATA";
 // ends the process), when the user aborts at the "Build Errors (n)" question that counted
 // errors raise with a window, or when writing fails ("Failed to build: " + path +
 // " Exception: " + the reason). `p_meta` gives the line of an id whose lines are missing.
-bool compile(std::string_view p_path, const Value& p_data, const Value& p_meta = Value::map(),
+bool compile(std::string_view p_path, const Value& p_data, const DialogueMeta& p_meta = {},
              Window* p_app = nullptr);
 
 }  // namespace verbix

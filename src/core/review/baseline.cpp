@@ -11,30 +11,35 @@
 namespace verbix {
 namespace {
 
-// The rows of a CSV file with every Translation cell emptied, so that reading them gives the
-// English column (a blank translation reads back as the English text).
-CsvTable english_rows(CsvTable p_rows) {
-  std::string block;
-  for (CsvRow& row : p_rows) {
-    if (row.empty() || row[0].empty()) continue;
+// Empties the Translation cell of each row of a CSV file read in order, so that reading them
+// gives the English column (a blank translation reads back as the English text).
+class EnglishRows {
+ public:
+  void operator()(CsvRow& row) {
+    if (row.empty() || row[0].empty()) return;
     const std::string key = py_upper(row[0]);
-    if (new_block(key, block, row)) {
-      block = key;
-      continue;
+    if (new_block(key, block_, row)) {
+      block_ = key;
+      return;
     }
-    if (block == "LABELS" || block == "SPEAKERS" || block == "ITEMS") {
+    if (block_ == "LABELS" || block_ == "SPEAKERS" || block_ == "ITEMS") {
       if (row.size() >= 3) row[2].clear();
-    } else if (block == "DESCRIPTIONS" || block == "SECTION") {
+    } else if (block_ == "DESCRIPTIONS" || block_ == "SECTION") {
       if (row.size() >= 4 && !is_section_header(row)) row[3].clear();
     }
   }
-  return p_rows;
-}
+
+ private:
+  std::string block_;
+};
 
 std::optional<Baseline> from_csv(const std::string& p_target) {
-  const std::optional<CsvTable> rows = csv_load(p_target);
-  if (!rows) return std::nullopt;
-  const DialogueRead read = csv_2_dat(english_rows(*rows));
+  // Row by row from the file's text, as the project reader reads it: a large file's table is
+  // never held whole.
+  std::string problem;
+  const std::optional<CsvText> csv = csv_load_text(p_target, problem);
+  if (!csv || !problem.empty()) return std::nullopt;
+  const DialogueRead read = csv_2_dat(csv->text, csv->sep, nullptr, EnglishRows());
   if (read.failed()) return std::nullopt;
   Baseline baseline;
   for (const Field& field : FIELDS)

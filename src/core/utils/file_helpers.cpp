@@ -265,7 +265,7 @@ std::optional<std::string> txt_load(std::string_view p_path) {
     std::string raw = read_file(p_path);
     if (const auto bad = utf8_error(raw)) throw DataError(*bad);
     utils.info("TXT file loaded: " + abs);
-    return to_universal_newlines(raw);
+    return to_universal_newlines(std::move(raw));
   } catch (const std::bad_alloc&) {
     throw;  // not a fault of the file: the workflow reports it as such
   } catch (const OsError& e) {

@@ -210,6 +210,21 @@ std::string to_universal_newlines(std::string_view text) {
   return out;
 }
 
+std::string to_universal_newlines(std::string&& text) {
+  std::size_t w = text.find('\r');
+  if (w == std::string::npos) return std::move(text);
+  for (std::size_t r = w; r < text.size(); ++r) {
+    if (text[r] != '\r') {
+      text[w++] = text[r];
+      continue;
+    }
+    text[w++] = '\n';
+    if (r + 1 < text.size() && text[r + 1] == '\n') ++r;
+  }
+  text.resize(w);
+  return std::move(text);
+}
+
 bool is_link(std::string_view path) {
   std::error_code ec;
   return fs::is_symlink(fs::symlink_status(fs_path(path), ec));

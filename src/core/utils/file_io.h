@@ -74,7 +74,9 @@ void copy_modification_time(std::string_view src, std::string_view dst);
 // Text as written to a text file: every "\n" becomes the platform line ending.
 std::string to_platform_newlines(std::string_view text);
 
-// Text as read from a text file: CR LF and lone CR become "\n".
+// Text as read from a text file: CR LF and lone CR become "\n". The second form converts in
+// place, without a copy of a large file's text.
 std::string to_universal_newlines(std::string_view text);
+std::string to_universal_newlines(std::string&& text);
 
 }  // namespace verbix
