@@ -1,6 +1,8 @@
 #include "review/statistics.h"
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <unordered_set>
@@ -28,11 +30,60 @@ std::unordered_set<std::string> listed_for_review(const std::string& p_project_d
   return out;
 }
 
+// Whether english_text(p_value) is blank, without building it: a list's lines are joined by
+// line feeds, and the text form of anything but a text is never blank.
+bool is_blank_text(const Value& p_value) {
+  if (p_value.is_text()) return py_is_blank(p_value.as_text());
+  if (!p_value.is_list()) return false;
+  for (const Value& line : p_value.as_list())
+    if (!line.is_text() || !py_is_blank(line.as_text())) return false;
+  return true;
+}
+
 // Whether a translation of `p_english` counts as translated.
 bool is_translated(const Value* p_translation, const Value& p_english) {
-  return p_translation && !py_is_blank(english_text(*p_translation)) &&
-         !(*p_translation == p_english);
+  return p_translation && !is_blank_text(*p_translation) && !(*p_translation == p_english);
 }
+
+// A set of texts of a record, each counted once however often it is met: the texts are
+// identified by their entry's value in the game's map (one address per key), so adding one
+// neither hashes its characters nor allocates.
+class SeenOnce {
+ public:
+  explicit SeenOnce(std::size_t p_expected) {
+    std::size_t cap = 16;
+    while (cap < 2 * p_expected + 2) cap <<= 1;
+    slots_.assign(cap, nullptr);
+  }
+  // True when `p_entry` was not in the set yet.
+  bool add(const Value* p_entry) {
+    if (2 * (used_ + 1) > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t pos = hash(p_entry) & mask;; pos = (pos + 1) & mask) {
+      if (slots_[pos] == p_entry) return false;
+      if (slots_[pos] == nullptr) {
+        slots_[pos] = p_entry;
+        ++used_;
+        return true;
+      }
+    }
+  }
+
+ private:
+  static std::size_t hash(const Value* p) {
+    return static_cast<std::size_t>(
+        (reinterpret_cast<std::uintptr_t>(p) >> 4) * 0x9E3779B97F4A7C15ull >> 16);
+  }
+  void grow() {
+    std::vector<const Value*> old(slots_.size() * 2, nullptr);
+    old.swap(slots_);
+    used_ = 0;
+    for (const Value* p : old)
+      if (p) add(p);
+  }
+  std::vector<const Value*> slots_;
+  std::size_t used_ = 0;
+};
 
 // Counts one text into `p_counts`.
 void count(TextCounts& p_counts, bool p_translated, bool p_review) {
@@ -97,14 +148,20 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
                               const std::optional<Baseline>& p_baseline) {
   Statistics stats;
   const std::unordered_set<std::string> listed = listed_for_review(p_project_dir);
+  // Each table's English in the baseline, when it has one.
+  std::array<const Map*, FIELDS.size()> was_tables{};
+  for (std::size_t t = 0; p_baseline && t < FIELDS.size(); ++t) {
+    const Value* table = p_baseline->tables.find(FIELDS[t].key);
+    if (table && table->is_map()) was_tables[t] = &table->as_map();
+  }
   // Whether a text of table `t` is to review: listed, or its English changed since the
   // baseline while the project kept a translation.
   const auto to_review = [&](std::size_t t, std::string_view key, const Value& english,
                              const Value* translation) {
-    if (listed.contains(std::string(FIELDS[t].label) + "\n" + std::string(key))) return true;
-    if (!p_baseline || !translation) return false;
-    const Value* table = p_baseline->tables.find(FIELDS[t].key);
-    const Value* was = table && table->is_map() ? table->as_map().find(key) : nullptr;
+    if (!listed.empty() && listed.contains(std::string(FIELDS[t].label) + "\n" + std::string(key)))
+      return true;
+    if (!was_tables[t] || !translation) return false;
+    const Value* was = was_tables[t]->find(key);
     return was && !(*was == english);
   };
   std::size_t lines_table = 0;
@@ -119,23 +176,22 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
   }
   const Map& game_lines = record_table(p_game, "text_lut");
   const Map& project_lines = record_table(p_project, "text_lut");
-  std::unordered_set<std::string_view> in_dialogue;  // views into the game record
+  SeenOnce in_dialogue(game_lines.size());
   for (const auto& [section, entries] : record_table(p_game, "sections")) {
     TextCounts counts;
-    std::unordered_set<std::string_view> in_section;
+    SeenOnce in_section(entries.size());
     if (entries.is_list())
       for (const Value& entry : entries.as_list()) {
         const Value* ids = entry.is_map() ? entry.find("text") : nullptr;
         if (!ids || !ids->is_list()) continue;
         for (const Value& id : ids->as_list()) {
-          if (!id.is_text() || !in_section.insert(id.as_text()).second) continue;
-          const Value* english = game_lines.find(id.as_text());
-          if (!english) continue;
+          const Value* english = id.is_text() ? game_lines.find(id.as_text()) : nullptr;
+          if (!english || !in_section.add(english)) continue;
           const Value* translation = project_lines.find(id.as_text());
           const bool translated = is_translated(translation, *english);
           const bool review = to_review(lines_table, id.as_text(), *english, translation);
           count(counts, translated, review);
-          if (in_dialogue.insert(id.as_text()).second) count(stats.dialogue, translated, review);
+          if (in_dialogue.add(english)) count(stats.dialogue, translated, review);
         }
       }
     stats.sections.emplace_back(section, counts);
