@@ -45,28 +45,27 @@ bool is_translated(const Value* p_translation, const Value& p_english) {
   return p_translation && !is_blank_text(*p_translation) && !(*p_translation == p_english);
 }
 
-// A set of texts of a record, each counted once however often it is met: the texts are
-// identified by their entry's value in the game's map (one address per key), so adding one
-// neither hashes its characters nor allocates.
-class SeenOnce {
+// The position of each entry of a map in its order, found by the address of the entry's
+// value (which `Map::find` returns): no characters hashed, nothing allocated per lookup.
+class EntryPositions {
  public:
-  explicit SeenOnce(std::size_t p_expected) {
+  explicit EntryPositions(const Map& p_map) {
     std::size_t cap = 16;
-    while (cap < 2 * p_expected + 2) cap <<= 1;
-    slots_.assign(cap, nullptr);
-  }
-  // True when `p_entry` was not in the set yet.
-  bool add(const Value* p_entry) {
-    if (2 * (used_ + 1) > slots_.size()) grow();
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t pos = hash(p_entry) & mask;; pos = (pos + 1) & mask) {
-      if (slots_[pos] == p_entry) return false;
-      if (slots_[pos] == nullptr) {
-        slots_[pos] = p_entry;
-        ++used_;
-        return true;
-      }
+    while (cap < 2 * p_map.size() + 2) cap <<= 1;
+    slots_.assign(cap, {nullptr, 0});
+    std::uint32_t i = 0;
+    for (const auto& entry : p_map) {
+      std::size_t pos = hash(&entry.value) & (cap - 1);
+      while (slots_[pos].first) pos = (pos + 1) & (cap - 1);
+      slots_[pos] = {&entry.value, i++};
     }
+  }
+  // The position of the entry whose value is `p_value`, an entry of the map.
+  std::uint32_t at(const Value* p_value) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t pos = hash(p_value) & mask;
+    while (slots_[pos].first != p_value) pos = (pos + 1) & mask;
+    return slots_[pos].second;
   }
 
  private:
@@ -74,15 +73,16 @@ class SeenOnce {
     return static_cast<std::size_t>(
         (reinterpret_cast<std::uintptr_t>(p) >> 4) * 0x9E3779B97F4A7C15ull >> 16);
   }
-  void grow() {
-    std::vector<const Value*> old(slots_.size() * 2, nullptr);
-    old.swap(slots_);
-    used_ = 0;
-    for (const Value* p : old)
-      if (p) add(p);
-  }
-  std::vector<const Value*> slots_;
-  std::size_t used_ = 0;
+  std::vector<std::pair<const Value*, std::uint32_t>> slots_;
+};
+
+// What the dialogue counts need of each text of the game's text_lut, worked out once in the
+// tables' pass: whether it is translated and to review, and in which sections it was counted.
+struct LineState {
+  bool translated = false;
+  bool review = false;
+  bool in_dialogue = false;
+  std::uint32_t section = 0;  // the last section (counted from 1) that counted it
 };
 
 // Counts one text into `p_counts`.
@@ -164,34 +164,43 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
     const Value* was = was_tables[t]->find(key);
     return was && !(*was == english);
   };
-  std::size_t lines_table = 0;
+  const Map& game_lines = record_table(p_game, "text_lut");
+  std::vector<LineState> lines(game_lines.size());
   for (std::size_t t = 0; t < FIELDS.size(); ++t) {
-    if (FIELDS[t].key == "text_lut") lines_table = t;
+    const bool content = FIELDS[t].key == "text_lut";
     const Map& project = record_table(p_project, FIELDS[t].key);
+    std::size_t i = 0;
     for (const auto& [key, english] : record_table(p_game, FIELDS[t].key)) {
       const Value* translation = project.find(key);
-      count(stats.tables[t], is_translated(translation, english),
-            to_review(t, key, english, translation));
+      const bool translated = is_translated(translation, english);
+      const bool review = to_review(t, key, english, translation);
+      count(stats.tables[t], translated, review);
+      if (content) {
+        lines[i].translated = translated;
+        lines[i].review = review;
+      }
+      ++i;
     }
   }
-  const Map& game_lines = record_table(p_game, "text_lut");
-  const Map& project_lines = record_table(p_project, "text_lut");
-  SeenOnce in_dialogue(game_lines.size());
+  // Each text counts once in each section that shows it, and once in the dialogue.
+  const EntryPositions positions(game_lines);
+  std::uint32_t number = 0;
   for (const auto& [section, entries] : record_table(p_game, "sections")) {
     TextCounts counts;
-    SeenOnce in_section(entries.size());
+    ++number;
     if (entries.is_list())
       for (const Value& entry : entries.as_list()) {
         const Value* ids = entry.is_map() ? entry.find("text") : nullptr;
         if (!ids || !ids->is_list()) continue;
         for (const Value& id : ids->as_list()) {
           const Value* english = id.is_text() ? game_lines.find(id.as_text()) : nullptr;
-          if (!english || !in_section.add(english)) continue;
-          const Value* translation = project_lines.find(id.as_text());
-          const bool translated = is_translated(translation, *english);
-          const bool review = to_review(lines_table, id.as_text(), *english, translation);
-          count(counts, translated, review);
-          if (in_dialogue.add(english)) count(stats.dialogue, translated, review);
+          if (!english) continue;
+          LineState& line = lines[positions.at(english)];
+          if (line.section == number) continue;
+          line.section = number;
+          count(counts, line.translated, line.review);
+          if (!line.in_dialogue) count(stats.dialogue, line.translated, line.review);
+          line.in_dialogue = true;
         }
       }
     stats.sections.emplace_back(section, counts);
