@@ -1,5 +1,7 @@
 #include "data/sha256.h"
 
+#include "data/sha256_blocks.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -31,7 +33,14 @@ TEST(Sha256, KnownDigestsIncludingEveryPaddingBoundary) {
       {std::string(119, 'a'), "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb"},
       {std::string(120, 'a'), "2f3d335432c70b580af0e8e1b3674a7c020d683aa5f73aaaedfdc55af904c21c"},
   };
-  for (const auto& c : cases) EXPECT_EQ(sha256_hex(c.message), c.hex) << c.message.size();
+  // Both block functions where the processor has the SHA instructions, and the portable one
+  // where it has not.
+  for (const bool hardware : {true, false}) {
+    const bool used = detail::sha256_use_hardware(hardware);
+    for (const auto& c : cases)
+      EXPECT_EQ(sha256_hex(c.message), c.hex) << c.message.size() << (used ? " SHA-NI" : "");
+  }
+  detail::sha256_use_hardware(true);
 }
 
 TEST(Sha256, PiecesGiveTheDigestOfTheWhole) {

@@ -1,5 +1,7 @@
 #include "data/sha256.h"
 
+#include "data/sha256_blocks.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -22,45 +24,76 @@ constexpr std::uint32_t rotr(std::uint32_t x, int n) { return (x >> n) | (x << (
 
 }  // namespace
 
+namespace detail {
+
+void sha256_blocks_portable(std::uint32_t* p_state, const std::uint8_t* p_data,
+                            std::size_t p_blocks) {
+  for (; p_blocks > 0; --p_blocks, p_data += 64) {
+    const std::uint8_t* p = p_data;
+    std::uint32_t w[64];
+    for (int i = 0; i < 16; ++i)
+      w[i] = std::uint32_t{p[4 * i]} << 24 | std::uint32_t{p[4 * i + 1]} << 16 |
+             std::uint32_t{p[4 * i + 2]} << 8 | std::uint32_t{p[4 * i + 3]};
+    for (int i = 16; i < 64; ++i) {
+      const std::uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+      const std::uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+      w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+    }
+    std::uint32_t a = p_state[0], b = p_state[1], c = p_state[2], d = p_state[3], e = p_state[4],
+                  f = p_state[5], g = p_state[6], h = p_state[7];
+    for (int i = 0; i < 64; ++i) {
+      const std::uint32_t t1 =
+          h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+      const std::uint32_t t2 =
+          (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+      h = g;
+      g = f;
+      f = e;
+      e = d + t1;
+      d = c;
+      c = b;
+      b = a;
+      a = t1 + t2;
+    }
+    p_state[0] += a;
+    p_state[1] += b;
+    p_state[2] += c;
+    p_state[3] += d;
+    p_state[4] += e;
+    p_state[5] += f;
+    p_state[6] += g;
+    p_state[7] += h;
+  }
+}
+
+namespace {
+
+std::atomic<Sha256Blocks> g_blocks{nullptr};
+
+Sha256Blocks blocks_in_use() {
+  Sha256Blocks f = g_blocks.load(std::memory_order_relaxed);
+  if (!f) {
+    f = sha256_blocks_hardware();
+    if (!f) f = sha256_blocks_portable;
+    g_blocks.store(f, std::memory_order_relaxed);
+  }
+  return f;
+}
+
+}  // namespace
+
+bool sha256_use_hardware(bool p_hardware) {
+  const Sha256Blocks hardware = sha256_blocks_hardware();
+  const Sha256Blocks f = p_hardware && hardware ? hardware : sha256_blocks_portable;
+  g_blocks.store(f, std::memory_order_relaxed);
+  return f == hardware;
+}
+
+}  // namespace detail
+
 Sha256::Sha256()
     : h_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
          0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
-
-void Sha256::block(const std::uint8_t* p) {
-  std::uint32_t w[64];
-  for (int i = 0; i < 16; ++i)
-    w[i] = std::uint32_t{p[4 * i]} << 24 | std::uint32_t{p[4 * i + 1]} << 16 |
-           std::uint32_t{p[4 * i + 2]} << 8 | std::uint32_t{p[4 * i + 3]};
-  for (int i = 16; i < 64; ++i) {
-    const std::uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-    const std::uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-  }
-  std::uint32_t a = h_[0], b = h_[1], c = h_[2], d = h_[3], e = h_[4], f = h_[5], g = h_[6],
-                h = h_[7];
-  for (int i = 0; i < 64; ++i) {
-    const std::uint32_t t1 =
-        h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-    const std::uint32_t t2 =
-        (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-    h = g;
-    g = f;
-    f = e;
-    e = d + t1;
-    d = c;
-    c = b;
-    b = a;
-    a = t1 + t2;
-  }
-  h_[0] += a;
-  h_[1] += b;
-  h_[2] += c;
-  h_[3] += d;
-  h_[4] += e;
-  h_[5] += f;
-  h_[6] += g;
-  h_[7] += h;
-}
 
 void Sha256::update(std::string_view data) {
   auto p = reinterpret_cast<const std::uint8_t*>(data.data());
@@ -73,10 +106,14 @@ void Sha256::update(std::string_view data) {
     p += k;
     n -= k;
     if (buf_len_ < 64) return;
-    block(buf_.data());
+    detail::blocks_in_use()(h_.data(), buf_.data(), 1);
     buf_len_ = 0;
   }
-  for (; n >= 64; p += 64, n -= 64) block(p);
+  if (n >= 64) {
+    detail::blocks_in_use()(h_.data(), p, n / 64);
+    p += n / 64 * 64;
+    n %= 64;
+  }
   std::memcpy(buf_.data(), p, n);
   buf_len_ = n;
 }

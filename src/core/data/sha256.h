@@ -19,7 +19,6 @@ class Sha256 {
   std::array<std::uint8_t, 32> digest();
 
  private:
-  void block(const std::uint8_t* p);
   std::array<std::uint32_t, 8> h_;
   std::array<std::uint8_t, 64> buf_{};
   std::size_t buf_len_ = 0;
