@@ -2,11 +2,11 @@
 // writes it, with a list or map that occurs twice written once and referred to by the memo.
 #include <cstring>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "data/pickle.h"
 #include "data/pickle_opcodes.h"
+#include "data/pointer_map.h"
 #include "utils/data_error.h"
 
 namespace verbix {
@@ -54,7 +54,7 @@ class Writer {
   ByteSink& sink_;
   std::string frame_;  // the open frame, behind room for its header
   std::vector<Level> levels_;
-  std::unordered_map<const void*, std::uint32_t> memo_;
+  PointerMap memo_;
 };
 
 void Writer::commit() {
@@ -164,15 +164,15 @@ bool Writer::open(const Value& v) {
   // Lists and maps held in more than one place are written once and referred to after.
   const bool shared = TreeAccess::share_count(v) > 1;
   if (shared) {
-    if (auto it = memo_.find(TreeAccess::box(v)); it != memo_.end()) {
+    if (const std::uint32_t* index = memo_.find(TreeAccess::box(v))) {
       char b[5];
-      if (it->second < 256) {
+      if (*index < 256) {
         b[0] = static_cast<char>(op::BINGET);
-        b[1] = static_cast<char>(it->second);
+        b[1] = static_cast<char>(*index);
         put(std::string_view(b, 2));
       } else {
         b[0] = static_cast<char>(op::LONG_BINGET);
-        for (int k = 0; k < 4; ++k) b[1 + k] = static_cast<char>(it->second >> (8 * k));
+        for (int k = 0; k < 4; ++k) b[1 + k] = static_cast<char>(*index >> (8 * k));
         put(std::string_view(b, 5));
       }
       return false;
@@ -193,7 +193,7 @@ bool Writer::open(const Value& v) {
   if (shared) {
     put(op::MEMOIZE);
     const auto index = static_cast<std::uint32_t>(memo_.size());
-    memo_.emplace(TreeAccess::box(v), index);
+    memo_.insert(TreeAccess::box(v), index);
   }
   levels_.push_back(level);
   return true;

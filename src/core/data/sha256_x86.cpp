@@ -21,8 +21,8 @@ alignas(16) constexpr std::uint32_t kRound[64] = {
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
 __attribute__((target("sha,sse4.1,ssse3"))) void blocks_sha_ni(std::uint32_t* p_state,
-                                                                const std::uint8_t* p_data,
-                                                                std::size_t p_blocks) {
+                                                               const std::uint8_t* p_data,
+                                                               std::size_t p_blocks) {
   // Big-endian words from little-endian loads.
   const __m128i swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
   __m128i tmp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_state));
@@ -37,15 +37,15 @@ __attribute__((target("sha,sse4.1,ssse3"))) void blocks_sha_ni(std::uint32_t* p_
     const __m128i cdgh = state1;
     __m128i w[16];
     for (int j = 0; j < 4; ++j)
-      w[j] = _mm_shuffle_epi8(
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p_data + 16 * j)), swap);
+      w[j] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p_data + 16 * j)),
+                              swap);
     for (int j = 4; j < 16; ++j)
       w[j] = _mm_sha256msg2_epu32(_mm_add_epi32(_mm_sha256msg1_epu32(w[j - 4], w[j - 3]),
                                                 _mm_alignr_epi8(w[j - 1], w[j - 2], 4)),
                                   w[j - 1]);
     for (int j = 0; j < 16; ++j) {
-      __m128i msg = _mm_add_epi32(
-          w[j], _mm_load_si128(reinterpret_cast<const __m128i*>(kRound + 4 * j)));
+      __m128i msg =
+          _mm_add_epi32(w[j], _mm_load_si128(reinterpret_cast<const __m128i*>(kRound + 4 * j)));
       state1 = _mm_sha256rnds2_epu32(state1, state0, msg);
       msg = _mm_shuffle_epi32(msg, 0x0E);
       state0 = _mm_sha256rnds2_epu32(state0, state1, msg);
@@ -54,10 +54,10 @@ __attribute__((target("sha,sse4.1,ssse3"))) void blocks_sha_ni(std::uint32_t* p_
     state1 = _mm_add_epi32(state1, cdgh);
   }
 
-  tmp = _mm_shuffle_epi32(state0, 0x1B);          // FEBA
-  state1 = _mm_shuffle_epi32(state1, 0xB1);       // DCHG
-  state0 = _mm_blend_epi16(tmp, state1, 0xF0);    // DCBA
-  state1 = _mm_alignr_epi8(state1, tmp, 8);       // HGFE
+  tmp = _mm_shuffle_epi32(state0, 0x1B);        // FEBA
+  state1 = _mm_shuffle_epi32(state1, 0xB1);     // DCHG
+  state0 = _mm_blend_epi16(tmp, state1, 0xF0);  // DCBA
+  state1 = _mm_alignr_epi8(state1, tmp, 8);     // HGFE
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p_state), state0);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p_state + 4), state1);
 }

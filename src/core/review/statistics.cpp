@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "app/project_images.h"
+#include "data/pointer_map.h"
 #include "project/json_text.h"
 #include "review/english_changes.h"
 #include "review/review_list.h"
@@ -44,37 +45,6 @@ bool is_blank_text(const Value& p_value) {
 bool is_translated(const Value* p_translation, const Value& p_english) {
   return p_translation && !is_blank_text(*p_translation) && !(*p_translation == p_english);
 }
-
-// The position of each entry of a map in its order, found by the address of the entry's
-// value (which `Map::find` returns): no characters hashed, nothing allocated per lookup.
-class EntryPositions {
- public:
-  explicit EntryPositions(const Map& p_map) {
-    std::size_t cap = 16;
-    while (cap < 2 * p_map.size() + 2) cap <<= 1;
-    slots_.assign(cap, {nullptr, 0});
-    std::uint32_t i = 0;
-    for (const auto& entry : p_map) {
-      std::size_t pos = hash(&entry.value) & (cap - 1);
-      while (slots_[pos].first) pos = (pos + 1) & (cap - 1);
-      slots_[pos] = {&entry.value, i++};
-    }
-  }
-  // The position of the entry whose value is `p_value`, an entry of the map.
-  std::uint32_t at(const Value* p_value) const {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t pos = hash(p_value) & mask;
-    while (slots_[pos].first != p_value) pos = (pos + 1) & mask;
-    return slots_[pos].second;
-  }
-
- private:
-  static std::size_t hash(const Value* p) {
-    return static_cast<std::size_t>(
-        (reinterpret_cast<std::uintptr_t>(p) >> 4) * 0x9E3779B97F4A7C15ull >> 16);
-  }
-  std::vector<std::pair<const Value*, std::uint32_t>> slots_;
-};
 
 // What the dialogue counts need of each text of the game's text_lut, worked out once in the
 // tables' pass: whether it is translated and to review, and in which sections it was counted.
@@ -183,7 +153,10 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
     }
   }
   // Each text counts once in each section that shows it, and once in the dialogue.
-  const EntryPositions positions(game_lines);
+  // The position of each text in the game's text_lut, by the address Map::find returns.
+  PointerMap positions(game_lines.size());
+  std::uint32_t at = 0;
+  for (const auto& entry : game_lines) positions.insert(&entry.value, at++);
   std::uint32_t number = 0;
   for (const auto& [section, entries] : record_table(p_game, "sections")) {
     TextCounts counts;
@@ -195,7 +168,7 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
         for (const Value& id : ids->as_list()) {
           const Value* english = id.is_text() ? game_lines.find(id.as_text()) : nullptr;
           if (!english) continue;
-          LineState& line = lines[positions.at(english)];
+          LineState& line = lines[*positions.find(english)];
           if (line.section == number) continue;
           line.section = number;
           count(counts, line.translated, line.review);
