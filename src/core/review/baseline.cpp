@@ -55,7 +55,11 @@ Value make_baseline(const Value& p_game) {
   const Value* ver = p_game.find("ver_hash");
   out["ver_hash"] = ver ? *ver : Value();
   Value tables = Value::map();
-  for (const Field& field : FIELDS) tables[field.key] = Value(record_table(p_game, field.key));
+  // The game's tables themselves, shared and not copied: the writer sees each once.
+  for (const Field& field : FIELDS) {
+    const Value* table = p_game.find(field.key);
+    tables[field.key] = table && table->is_map() ? *table : Value::map();
+  }
   out["tables"] = std::move(tables);
   const Map& game_images = record_table(p_game, "img_data");
   std::vector<std::string_view> bytes;
