@@ -45,7 +45,8 @@ class PointerMap {
     // Fibonacci hashing of the address without its alignment bits.
     return static_cast<std::size_t>(
         (static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(p)) >> 3) *
-            0x9E3779B97F4A7C15ull >> 20);
+            0x9E3779B97F4A7C15ull >>
+        20);
   }
   void rehash(std::size_t p_expected) {
     std::size_t cap = 16;

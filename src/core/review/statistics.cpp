@@ -8,7 +8,7 @@
 #include <unordered_set>
 
 #include "app/project_images.h"
-#include "data/pointer_map.h"
+#include "data/ordered_finder.h"
 #include "project/json_text.h"
 #include "review/english_changes.h"
 #include "review/review_list.h"
@@ -125,25 +125,29 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
     if (table && table->is_map()) was_tables[t] = &table->as_map();
   }
   // Whether a text of table `t` is to review: listed, or its English changed since the
-  // baseline while the project kept a translation.
+  // baseline (found through `was`, that table's finder) while the project kept a translation.
   const auto to_review = [&](std::size_t t, std::string_view key, const Value& english,
-                             const Value* translation) {
+                             const Value* translation, std::optional<OrderedFinder>& was) {
     if (!listed.empty() && listed.contains(std::string(FIELDS[t].label) + "\n" + std::string(key)))
       return true;
-    if (!was_tables[t] || !translation) return false;
-    const Value* was = was_tables[t]->find(key);
-    return was && !(*was == english);
+    if (!was || !translation) return false;
+    const Value* before = was->find(key);
+    return before && !(*before == english);
   };
+  // The tables are walked in the game's order, which the project and the baseline mostly
+  // share: their entries are found in order rather than by hash.
   const Map& game_lines = record_table(p_game, "text_lut");
   std::vector<LineState> lines(game_lines.size());
   for (std::size_t t = 0; t < FIELDS.size(); ++t) {
     const bool content = FIELDS[t].key == "text_lut";
-    const Map& project = record_table(p_project, FIELDS[t].key);
+    OrderedFinder project(record_table(p_project, FIELDS[t].key));
+    std::optional<OrderedFinder> was;
+    if (was_tables[t]) was.emplace(*was_tables[t]);
     std::size_t i = 0;
     for (const auto& [key, english] : record_table(p_game, FIELDS[t].key)) {
       const Value* translation = project.find(key);
       const bool translated = is_translated(translation, english);
-      const bool review = to_review(t, key, english, translation);
+      const bool review = to_review(t, key, english, translation, was);
       count(stats.tables[t], translated, review);
       if (content) {
         lines[i].translated = translated;
@@ -152,11 +156,9 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
       ++i;
     }
   }
-  // Each text counts once in each section that shows it, and once in the dialogue.
-  // The position of each text in the game's text_lut, by the address Map::find returns.
-  PointerMap positions(game_lines.size());
-  std::uint32_t at = 0;
-  for (const auto& entry : game_lines) positions.insert(&entry.value, at++);
+  // Each text counts once in each section that shows it, and once in the dialogue. The
+  // sections mostly name the texts in text_lut's order.
+  OrderedFinder game_texts(game_lines);
   std::uint32_t number = 0;
   for (const auto& [section, entries] : record_table(p_game, "sections")) {
     TextCounts counts;
@@ -166,9 +168,8 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
         const Value* ids = entry.is_map() ? entry.find("text") : nullptr;
         if (!ids || !ids->is_list()) continue;
         for (const Value& id : ids->as_list()) {
-          const Value* english = id.is_text() ? game_lines.find(id.as_text()) : nullptr;
-          if (!english) continue;
-          LineState& line = lines[*positions.find(english)];
+          if (!id.is_text() || !game_texts.find(id.as_text())) continue;
+          LineState& line = lines[game_texts.last_position()];
           if (line.section == number) continue;
           line.section = number;
           count(counts, line.translated, line.review);
