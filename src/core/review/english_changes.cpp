@@ -3,6 +3,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "data/ordered_finder.h"
 #include "text/text_form.h"
 
 namespace verbix {
@@ -16,8 +17,10 @@ std::array<std::vector<EnglishChange>, FIELDS.size()> english_changes(const Base
     if (!old_table || !old_table->is_map()) continue;
     const std::unordered_set<std::string_view> added(p_merge.tables[i].adds.begin(),
                                                      p_merge.tables[i].adds.end());
+    // The baseline was written from an earlier release: mostly the game's order.
+    OrderedFinder old(old_table->as_map());
     for (const auto& [key, now] : record_table(p_game, FIELDS[i].key)) {
-      const Value* was = old_table->as_map().find(key);
+      const Value* was = old.find(key);
       if (!was || *was == now || added.contains(key)) continue;
       out[i].push_back({key, *was, now});
     }
