@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <unordered_set>
 #include <vector>
 
@@ -224,6 +225,10 @@ void report_totals(size_t p_adds, size_t p_rems, size_t p_changed, bool p_baseli
 std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p_target,
                                        Window* p_app,
                                        const std::vector<std::string>& p_more_ids = {}) {
+  // The project's english.dat is read on a thread of its own while the dialogue file is
+  // parsed; its outcome is logged where it was always logged, after the comparison starts.
+  std::future<std::optional<DatRead>> baseline_file =
+      std::async(std::launch::async, read_baseline_file, p_target);
   DialogueRead read = dlg_data(p_target, p_app);
   if (read.failed()) {
     info("No data found: " + p_target);
@@ -244,7 +249,7 @@ std::optional<Merged> merge_and_report(const Value& p_game, const std::string& p
   progress(p_app, "Finding the changes");
   // The texts whose English changed since the project's baseline, when it has one.
   Merged merged;
-  merged.baseline = load_baseline(p_target, form);
+  merged.baseline = finish_baseline(p_target, form, baseline_file.get());
   const std::optional<Baseline>& baseline = merged.baseline;
   std::array<std::vector<EnglishChange>, FIELDS.size()>& changed = merged.changed;
   if (baseline) changed = english_changes(*baseline, p_game, merge);

@@ -81,13 +81,16 @@ int dat_save(std::string_view p_path, const Value& p_data, int p_level) {
                         [&] { write_file_replacing(p_path, bytes); });
 }
 
-std::optional<Value> dat_load(std::string_view p_path) {
-  const std::string abs = full_path(p_path);
-  if (!path_exists(p_path)) {
-    utils.info("DAT file not found: " + abs);
-    return std::nullopt;
-  }
+std::optional<Value> dat_load(std::string_view p_path) { return dat_report(dat_read(p_path)); }
+
+DatRead dat_read(std::string_view p_path) noexcept {
+  DatRead out;
   try {
+    out.abs = full_path(p_path);
+    if (!path_exists(p_path)) {
+      out.missing = true;
+      return out;
+    }
     File file = open_for_reading(p_path);
     const std::string name(p_path);
     std::error_code size_ec;
@@ -105,10 +108,24 @@ std::optional<Value> dat_load(std::string_view p_path) {
     // Inflating (about half of the work) runs on a thread of its own beside the decoding:
     // faster than libdeflate, which cannot stream, inflating the file whole before it.
     ReadAhead ahead(inflater);
-    Value record = decode(ahead, limit);
-    file.reset();
+    out.record = decode(ahead, limit);
+  } catch (...) {
+    out.record.reset();
+    out.failure = std::current_exception();
+  }
+  return out;
+}
+
+std::optional<Value> dat_report(DatRead p_read) {
+  const std::string& abs = p_read.abs;
+  if (p_read.missing) {
+    utils.info("DAT file not found: " + abs);
+    return std::nullopt;
+  }
+  try {
+    if (p_read.failure) std::rethrow_exception(p_read.failure);
     utils.info("DAT file loaded: " + abs);
-    return record;
+    return std::move(p_read.record);
   } catch (const OsError& e) {
     utils.fail("DAT load IOError: " + abs, e.what());
   } catch (const std::bad_alloc&) {

@@ -8,6 +8,7 @@
 // unless the caller turns that off.
 #pragma once
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,18 @@ int dat_save(std::string_view p_path, const Value& p_data, int p_level = kZlibLe
 // operating-system error ("DAT load IOError: " + path) or when the file is not a container
 // of supported data ("DAT load error: " + path); errors carry their text as the code.
 std::optional<Value> dat_load(std::string_view p_path);
+
+// dat_load in two halves, so that a file can be read on a thread of its own and its outcome
+// logged later, in the order of the log: `dat_read` reads and logs nothing (any thread);
+// `dat_report` logs as dat_load does and gives its result.
+struct DatRead {
+  std::string abs;  // the absolute path
+  bool missing = false;
+  std::optional<Value> record;
+  std::exception_ptr failure;
+};
+DatRead dat_read(std::string_view p_path) noexcept;
+std::optional<Value> dat_report(DatRead p_read);
 
 // The file's bytes. Ends the process with "Failed to load file: " + the error on failure.
 std::string buff_load(std::string_view p_file);

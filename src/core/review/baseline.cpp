@@ -81,9 +81,19 @@ int save_baseline(const std::string& p_project_dir, const Value& p_game) {
 }
 
 std::optional<Baseline> load_baseline(const std::string& p_target, std::string_view p_form) {
+  return finish_baseline(p_target, p_form, read_baseline_file(p_target));
+}
+
+std::optional<DatRead> read_baseline_file(const std::string& p_target) {
   const std::string file = path_join(path_dirname(p_target), std::string(kBaselineFile));
-  if (is_regular_file(file)) {
-    const std::optional<Value> record = dat_load(file);
+  if (!is_regular_file(file)) return std::nullopt;
+  return dat_read(file);
+}
+
+std::optional<Baseline> finish_baseline(const std::string& p_target, std::string_view p_form,
+                                        std::optional<DatRead> p_read) {
+  if (p_read) {
+    const std::optional<Value> record = dat_report(std::move(*p_read));
     const Value* tables = record ? record->find("tables") : nullptr;
     if (tables && tables->is_map()) {
       Baseline baseline;

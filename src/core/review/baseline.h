@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "data/container.h"
 #include "data/value.h"
 
 namespace verbix {
@@ -33,5 +34,12 @@ struct Baseline {
   bool from_file = false;       // read from english.dat
 };
 std::optional<Baseline> load_baseline(const std::string& p_target, std::string_view p_form);
+
+// load_baseline in two halves, so that english.dat can be read beside the dialogue file:
+// `read_baseline_file` reads it and logs nothing (any thread; nothing when there is no such
+// file), `finish_baseline` logs the outcome and gives load_baseline's result.
+std::optional<DatRead> read_baseline_file(const std::string& p_target);
+std::optional<Baseline> finish_baseline(const std::string& p_target, std::string_view p_form,
+                                        std::optional<DatRead> p_read);
 
 }  // namespace verbix
