@@ -54,7 +54,7 @@ void DialogueMeta::reserve(std::size_t p_ids) {
 
 DialogueMeta::Key& DialogueMeta::key(std::string_view p_id) {
   if (keys_.size() >= 0xFFFFFFF0u) throw std::length_error("too many ids");
-  grow_index(keys_.size() + 1);
+  if (2 * keys_.size() + 4 > index_.size()) grow_index(keys_.size() + 1);
   const std::uint32_t tag = tag_of(p_id);
   std::size_t slot = 0;
   const std::uint32_t at = locate(p_id, tag, slot);
