@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "data/base64.h"
+#include "data/fast_deflate.h"
 #include "data/pickle.h"
 #include "data/read_ahead.h"
 #include "data/sha256.h"
@@ -68,6 +69,13 @@ Value container_decode(std::string_view file_bytes) {
 }
 
 std::string container_encode(const Value& record, int level) {
+  if (level < kZlibLevel) {
+    // A file only the tool reads: the whole pickle compressed at once by the faster library.
+    StringSink pickled;
+    pickle_dump(record, pickled);
+    if (std::optional<std::string> fast = fast_deflate(pickled.out, level)) return *fast;
+    return zlib_compress(pickled.out, level);
+  }
   Deflater deflater(level);
   pickle_dump(record, deflater);
   return deflater.finish();

@@ -22,8 +22,9 @@ namespace verbix {
 // replaced whole (written beside it, then renamed over it), so a failed save leaves the old
 // file as it was. Returns 1 after logging "DAT save IOError " (operating-system error) or
 // "DAT save error " + path, with the error text as the log line's code. A record that cannot
-// be serialised throws DataError before anything is written or logged. `p_level` is zlib's
-// compression level (Python's default; a file only the tool reads may take a faster one).
+// be serialised throws DataError before anything is written or logged. `p_level` is the
+// compression level: at Python's default the stream is exactly zlib's; a lower one, for a
+// file only the tool reads, is compressed by the faster library where the build has it.
 int dat_save(std::string_view p_path, const Value& p_data, int p_level = kZlibLevel);
 
 // The record of the file, after logging "DAT file loaded: " + the absolute path. Nothing
@@ -71,7 +72,8 @@ bool structs_match(const Value& p_a, const Value& p_b, long long p_depth = 1);
 // The record of a container file's bytes. Throws DataError as dat_load reports it.
 Value container_decode(std::string_view file_bytes);
 
-// The container file's bytes for a record. Throws DataError when it cannot be serialised.
+// The container file's bytes for a record, compressed as dat_save says for `level`. Throws
+// DataError when it cannot be serialised.
 std::string container_encode(const Value& record, int level = kZlibLevel);
 
 // How bytes show in a log line: Python's repr of the first 256, then the full length.
