@@ -340,24 +340,37 @@ TEST_F(UpdateProject, AnUntouchedProjectHasNoAdditions) {
   }
 }
 
-// A spreadsheet saved in the system's code page: one box that names the fix, not a second
-// one for the same failure.
-TEST_F(UpdateProject, ANonUtf8SpreadsheetGivesOneErrorBox) {
-  const std::string csv_path = path_join(dir, "dialogue.csv");
-  write_bytes(csv_path,
-              "Version;;;\r\nEp v1 : aaaa;;;\r\nLabels;English;Translation\r\n"
-              "ok;OK;D\xE9j\xE0\r\n");
-  ASSERT_FALSE(
-      update_translation(game(2), {csv_path, "CSV", "Change Nothing", false}, &window, tools));
-  const Lines boxes = [&] {
-    Lines out;
-    for (const std::string& call : window.calls)
-      if (call.starts_with("error box")) out.push_back(call);
-    return out;
-  }();
-  EXPECT_EQ(boxes, Lines{"error box [Error]: dialogue.csv is not UTF-8 text (row 4): save it as "
-                         "CSV UTF-8 and try again."});
-  EXPECT_EQ(window.calls.back(), "log: Update failed, check logs for information.");
+// A spreadsheet or text file saved in the system's code page: one box that names the fix and
+// the row or line, not a second one for the same failure.
+TEST_F(UpdateProject, ANonUtf8DialogueFileGivesOneErrorBox) {
+  const struct {
+    const char* name;
+    const char* form;
+    const char* bytes;
+    const char* box;
+  } cases[] = {
+      {"dialogue.csv", "CSV",
+       "Version;;;\r\nEp v1 : aaaa;;;\r\nLabels;English;Translation\r\nok;OK;D\xE9j\xE0\r\n",
+       "dialogue.csv is not UTF-8 text (row 4): save it as CSV UTF-8 and try again."},
+      {"dialogue.txt", "TXT", "[VERSION]\r\nEp v1 : aaaa\r\n\r\n[LABELS]\r\nok : D\xE9j\xE0\r\n",
+       "dialogue.txt is not UTF-8 text (line 5): save it as UTF-8 and try again."},
+  };
+  for (const auto& c : cases) {
+    window.calls.clear();
+    const std::string path = path_join(dir, c.name);
+    write_bytes(path, c.bytes);
+    ASSERT_FALSE(
+        update_translation(game(2), {path, c.form, "Change Nothing", false}, &window, tools));
+    const Lines boxes = [&] {
+      Lines out;
+      for (const std::string& call : window.calls)
+        if (call.starts_with("error box")) out.push_back(call);
+      return out;
+    }();
+    EXPECT_EQ(boxes, Lines{std::string("error box [Error]: ") + c.box});
+    EXPECT_EQ(window.calls.back(), "log: Update failed, check logs for information.");
+    std::filesystem::remove(path);
+  }
 }
 
 TEST_F(UpdateProject, UnreadableOrFormlessTranslationGivesNothing) {

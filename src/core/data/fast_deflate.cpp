@@ -16,8 +16,8 @@ std::optional<std::string> fast_deflate(std::string_view data, int level) {
       libdeflate_alloc_compressor(level), libdeflate_free_compressor);
   if (!compressor) throw std::bad_alloc();
   std::string out(libdeflate_zlib_compress_bound(compressor.get(), data.size()), '\0');
-  const std::size_t size = libdeflate_zlib_compress(compressor.get(), data.data(), data.size(),
-                                                    out.data(), out.size());
+  const std::size_t size =
+      libdeflate_zlib_compress(compressor.get(), data.data(), data.size(), out.data(), out.size());
   if (size == 0) throw std::bad_alloc();  // the bound always suffices
   out.resize(size);
   return out;

@@ -160,7 +160,10 @@ DialogueRead dlg_data(std::string_view p_file, Window* p_app) {
   if (low.ends_with("txt")) {
     info("Loading " + file, p_app);
     if (!readable(file)) info("Not a regular file, not read: " + file, p_app);
-    const std::optional<std::string> text = readable(file) ? txt_load(file) : std::nullopt;
+    std::string problem;
+    const std::optional<std::string> text =
+        readable(file) ? txt_load(file, &problem) : std::nullopt;
+    if (!problem.empty()) return error(problem, read_failure(), p_app);
     if (!text || text->empty()) {
       info("Couldn't load: " + file, p_app);
       return read_failure();

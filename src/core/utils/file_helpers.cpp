@@ -255,7 +255,7 @@ int txt_save(std::string_view p_path, std::string_view p_data) {
   });
 }
 
-std::optional<std::string> txt_load(std::string_view p_path) {
+std::optional<std::string> txt_load(std::string_view p_path, std::string* p_problem) {
   const std::string abs = full_path(p_path);
   if (!path_exists(p_path)) {
     utils.info("TXT file not found: " + abs);
@@ -263,7 +263,15 @@ std::optional<std::string> txt_load(std::string_view p_path) {
   }
   try {
     std::string raw = read_file(p_path);
-    if (const auto bad = utf8_error(raw)) throw DataError(*bad);
+    if (const auto bad = utf8_fault(raw)) {
+      // Editors save in the system's code page unless told otherwise.
+      if (p_problem) {
+        const auto line = 1 + std::count(raw.begin(), raw.begin() + bad->position, '\n');
+        *p_problem = path_basename(abs) + " is not UTF-8 text (line " + std::to_string(line) +
+                     "): save it as UTF-8 and try again.";
+      }
+      throw DataError(bad->message);
+    }
     utils.info("TXT file loaded: " + abs);
     return to_universal_newlines(std::move(raw));
   } catch (const std::bad_alloc&) {

@@ -54,8 +54,9 @@ int save_reporting(const std::string& p_abs, const SaveWords& p_words,
 int txt_save(std::string_view p_path, std::string_view p_data);
 
 // The file's text with line breaks as "\n"; the empty text when the file is missing;
-// nothing after an error (invalid UTF-8 included).
-std::optional<std::string> txt_load(std::string_view p_path);
+// nothing after an error (invalid UTF-8 included). For a file that is not UTF-8, `p_problem`
+// (when given) says so for the user: the file, the line, and how to fix it.
+std::optional<std::string> txt_load(std::string_view p_path, std::string* p_problem = nullptr);
 
 // Writes the rows in the CSV dialect. Returns 0 on success, 1 on failure.
 int csv_save(std::string_view p_path, const CsvTable& p_csv);
