@@ -33,11 +33,14 @@
 #include <utility>
 #include <vector>
 
+#include "data/tree_pool.h"
+
 namespace verbix {
 
 class Value;
 class Map;
-using List = std::vector<Value>;
+// Its elements live in the tree's pool (see tree_pool.h).
+using List = std::vector<Value, detail::PoolAllocator<Value>>;
 
 namespace detail {
 
@@ -46,6 +49,9 @@ namespace detail {
 struct Box {
   enum class Of : std::uint8_t { List, Map };
   explicit Box(Of kind) noexcept : of(kind) {}
+  // Payloads live in the tree's pool; deleting one through its own type gives its size back.
+  static void* operator new(std::size_t size) { return pool_allocate(size); }
+  static void operator delete(void* p, std::size_t size) noexcept { pool_free(p, size); }
   std::atomic<std::uint32_t> refs{1};
   // Reader bookkeeping: the size of the tree below once every shared payload is counted
   // as often as it is referred to, and the levels of lists and maps, counting this one.
@@ -367,7 +373,10 @@ class Map {
   // The hash index of a map past kLinearMax keys. Each slot holds the entry's position + 2
   // in its low half (0 free, 1 erased) and the key's hash in its high half.
   struct Index {
-    std::vector<std::uint64_t> slots;
+    static void* operator new(std::size_t size) { return detail::pool_allocate(size); }
+    static void operator delete(void* p, std::size_t size) noexcept { detail::pool_free(p, size); }
+    using Slots = std::vector<std::uint64_t, detail::PoolAllocator<std::uint64_t>>;
+    Slots slots;
     std::size_t used = 0;    // occupied or erased slots
     std::vector<bool> dead;  // erased entries; empty until the first erase
     std::size_t dead_count = 0;
@@ -382,7 +391,7 @@ class Map {
   void insert_slot(std::size_t entry, std::uint64_t tag);
   void compact();
 
-  std::vector<MapEntry> entries_;
+  std::vector<MapEntry, detail::PoolAllocator<MapEntry>> entries_;
   std::unique_ptr<Index> index_;  // null while the map is small
 
  public:
