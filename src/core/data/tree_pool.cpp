@@ -3,6 +3,7 @@
 #include <atomic>
 #include <mutex>
 #include <new>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -44,12 +45,13 @@ struct Cache {
 };
 thread_local Cache t_cache;
 
-// What ended threads left: their free lists and the uncut rests of their chunks, and every
-// chunk ever made (so that they stay reachable for leak checkers). Never destroyed, as
-// threads may end after static destruction.
+// What ended threads left: their free lists (whole, as walking one of millions of blocks to
+// join it to another would cost more than freeing them did) and the uncut rests of their
+// chunks, and every chunk ever made (so that they stay reachable for leak checkers). Never
+// destroyed, as threads may end after static destruction.
 struct Depot {
   std::mutex lock;
-  FreeBlock* free[kClasses] = {};
+  std::vector<FreeBlock*> free[kClasses];
   std::atomic<bool> has[kClasses] = {};
   std::vector<std::pair<char*, char*> > rests;
   std::atomic<bool> has_rests{false};
@@ -74,21 +76,18 @@ struct Leaver {
     if (!armed) return;
     Depot& d = depot();
     std::lock_guard<std::mutex> hold(d.lock);
-    for (std::size_t c = 0; c < kClasses; ++c) {
-      FreeBlock*& list = t_cache.free[c];
-      while (list) {
-        FreeBlock* b = list;
-        list = b->next;
-        push(d.free[c], b);
+    try {
+      for (std::size_t c = 0; c < kClasses; ++c) {
+        if (!t_cache.free[c]) continue;
+        d.free[c].push_back(t_cache.free[c]);
+        t_cache.free[c] = nullptr;
+        d.has[c].store(true, std::memory_order_relaxed);
       }
-      if (d.free[c]) d.has[c].store(true, std::memory_order_relaxed);
-    }
-    if (t_cache.next != t_cache.end) {
-      try {
+      if (t_cache.next != t_cache.end) {
         d.rests.emplace_back(t_cache.next, t_cache.end);
         d.has_rests.store(true, std::memory_order_relaxed);
-      } catch (...) {  // out of memory: the rest is lost, not the blocks in use
       }
+    } catch (...) {  // out of memory: what is left is lost, not the blocks in use
     }
     t_cache.next = t_cache.end = nullptr;
   }
@@ -100,9 +99,11 @@ bool take_from_depot(std::size_t c) {
   Depot& d = depot();
   if (!d.has[c].load(std::memory_order_relaxed)) return false;
   std::lock_guard<std::mutex> hold(d.lock);
-  t_cache.free[c] = std::exchange(d.free[c], nullptr);
-  d.has[c].store(false, std::memory_order_relaxed);
-  return t_cache.free[c] != nullptr;
+  if (d.free[c].empty()) return false;
+  t_cache.free[c] = d.free[c].back();
+  d.free[c].pop_back();
+  d.has[c].store(!d.free[c].empty(), std::memory_order_relaxed);
+  return true;
 }
 
 // A fresh region to cut blocks from: a rest an ended thread left, or a new chunk. The rest
