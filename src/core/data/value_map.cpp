@@ -55,13 +55,25 @@ std::size_t Map::locate(std::string_view key, std::uint32_t tag) const {
   }
 }
 
+std::size_t Map::locate_next(std::string_view key) const {
+  if (!index_) return locate(key, 0);
+  const std::size_t guess = index_->next.load(std::memory_order_relaxed);
+  std::size_t i = npos;
+  if (guess < entries_.size() && !is_dead(guess) && entries_[guess].key_ == key)
+    i = guess;
+  else
+    i = locate(key, key_tag(key));
+  if (i != npos) index_->next.store(static_cast<std::uint32_t>(i + 1), std::memory_order_relaxed);
+  return i;
+}
+
 const Value* Map::find(std::string_view key) const {
-  const std::size_t i = locate(key, index_ ? key_tag(key) : 0);
+  const std::size_t i = locate_next(key);
   return i == npos ? nullptr : &entries_[i].value;
 }
 
 Value* Map::find(std::string_view key) {
-  const std::size_t i = locate(key, index_ ? key_tag(key) : 0);
+  const std::size_t i = locate_next(key);
   return i == npos ? nullptr : &entries_[i].value;
 }
 
