@@ -57,13 +57,18 @@ std::size_t Map::locate(std::string_view key, std::uint32_t tag) const {
 
 std::size_t Map::locate_next(std::string_view key) const {
   if (!index_) return locate(key, 0);
-  const std::size_t guess = index_->next.load(std::memory_order_relaxed);
+  const std::size_t last = index_->last.load(std::memory_order_relaxed);
+  const auto holds = [&](std::size_t i) {
+    return i < entries_.size() && !is_dead(i) && entries_[i].key_ == key;
+  };
   std::size_t i = npos;
-  if (guess < entries_.size() && !is_dead(guess) && entries_[guess].key_ == key)
-    i = guess;
+  if (holds(last + 1))
+    i = last + 1;
+  else if (holds(last))
+    return last;
   else
     i = locate(key, key_tag(key));
-  if (i != npos) index_->next.store(static_cast<std::uint32_t>(i + 1), std::memory_order_relaxed);
+  if (i != npos) index_->last.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
   return i;
 }
 
