@@ -10,10 +10,12 @@
 #include "review/english_changes.h"
 #include "review/review_list.h"
 #include "text/py_text.h"
+#include "text/text_form.h"
 #include "utils/file_helpers.h"
 #include "utils/file_io.h"
 #include "utils/os_error.h"
 #include "utils/paths.h"
+#include "utils/view_set.h"
 
 namespace verbix {
 namespace {
@@ -28,10 +30,21 @@ std::unordered_set<std::string> listed_for_review(const std::string& p_project_d
   return out;
 }
 
+// Whether english_text(p_value) is blank, without joining its lines: the line feeds that
+// join them are blank themselves.
+bool is_blank_english(const Value& p_value) {
+  const auto blank = [](const Value& v) {
+    return v.is_text() ? py_is_blank(v.as_text()) : py_is_blank(text_form(v));
+  };
+  if (!p_value.is_list()) return blank(p_value);
+  for (const Value& line : p_value.as_list())
+    if (!blank(line)) return false;
+  return true;
+}
+
 // Whether a translation of `p_english` counts as translated.
 bool is_translated(const Value* p_translation, const Value& p_english) {
-  return p_translation && !py_is_blank(english_text(*p_translation)) &&
-         !(*p_translation == p_english);
+  return p_translation && !is_blank_english(*p_translation) && !(*p_translation == p_english);
 }
 
 // Counts one text into `p_counts`.
@@ -101,7 +114,8 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
   // baseline while the project kept a translation.
   const auto to_review = [&](std::size_t t, std::string_view key, const Value& english,
                              const Value* translation) {
-    if (listed.contains(std::string(FIELDS[t].label) + "\n" + std::string(key))) return true;
+    if (!listed.empty() && listed.contains(std::string(FIELDS[t].label) + "\n" + std::string(key)))
+      return true;
     if (!p_baseline || !translation) return false;
     const Value* table = p_baseline->tables.find(FIELDS[t].key);
     const Value* was = table && table->is_map() ? table->as_map().find(key) : nullptr;
@@ -119,23 +133,23 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
   }
   const Map& game_lines = record_table(p_game, "text_lut");
   const Map& project_lines = record_table(p_project, "text_lut");
-  std::unordered_set<std::string_view> in_dialogue;  // views into the game record
+  ViewSet in_dialogue;  // views into the game record
   for (const auto& [section, entries] : record_table(p_game, "sections")) {
     TextCounts counts;
-    std::unordered_set<std::string_view> in_section;
+    ViewSet in_section;
     if (entries.is_list())
       for (const Value& entry : entries.as_list()) {
         const Value* ids = entry.is_map() ? entry.find("text") : nullptr;
         if (!ids || !ids->is_list()) continue;
         for (const Value& id : ids->as_list()) {
-          if (!id.is_text() || !in_section.insert(id.as_text()).second) continue;
+          if (!id.is_text() || !in_section.insert(id.as_text())) continue;
           const Value* english = game_lines.find(id.as_text());
           if (!english) continue;
           const Value* translation = project_lines.find(id.as_text());
           const bool translated = is_translated(translation, *english);
           const bool review = to_review(lines_table, id.as_text(), *english, translation);
           count(counts, translated, review);
-          if (in_dialogue.insert(id.as_text()).second) count(stats.dialogue, translated, review);
+          if (in_dialogue.insert(id.as_text())) count(stats.dialogue, translated, review);
         }
       }
     stats.sections.emplace_back(section, counts);
