@@ -21,6 +21,7 @@ namespace verbix::detail {
 
 void* pool_allocate(std::size_t bytes) { return ::operator new(bytes); }
 void pool_free(void* block, std::size_t) noexcept { ::operator delete(block); }
+std::size_t pool_reserved_bytes() noexcept { return 0; }
 
 #else
 
@@ -29,29 +30,42 @@ namespace {
 constexpr std::size_t kGrain = 16;
 constexpr std::size_t kClasses = kPoolLargest / kGrain;
 constexpr std::size_t kChunk = 64 * 1024;
+// Free blocks move between a thread and the depot in batches of this many bytes: a thread
+// holding two batches of one class hands one on, for any thread to take, and a thread out of
+// blocks takes one. A thread that frees what others made (a tree read on a worker and dropped
+// by the window) so does not strand the memory, and one that frees and allocates by turns
+// does not go to the depot each time.
+constexpr std::size_t kBatchBytes = 64 * 1024;
 
 struct FreeBlock {
   FreeBlock* next;
 };
 
 std::size_t class_of(std::size_t bytes) { return bytes == 0 ? 0 : (bytes - 1) / kGrain; }
+std::size_t batch_of(std::size_t c) { return kBatchBytes / ((c + 1) * kGrain); }
 
-// One thread's free lists and the rest of the chunk it cuts new blocks from. Trivial, so that
-// reaching it costs no initialisation check.
+// One thread's free lists with their lengths, and the rest of the chunk it cuts new blocks
+// from. Trivial, so that reaching it costs no initialisation check.
 struct Cache {
   FreeBlock* free[kClasses];
+  std::size_t count[kClasses];
   char* next;
   char* end;
 };
 thread_local Cache t_cache;
 
-// What ended threads left: their free lists (whole, as walking one of millions of blocks to
-// join it to another would cost more than freeing them did) and the uncut rests of their
-// chunks, and every chunk ever made (so that they stay reachable for leak checkers). Never
-// destroyed, as threads may end after static destruction.
+struct Batch {
+  FreeBlock* head;
+  std::size_t count;
+};
+
+// Free blocks that threads handed on, in whole lists (joining one to another would walk it),
+// the uncut rests of the chunks of ended threads, and every chunk ever made (so that they
+// stay reachable for leak checkers). Never destroyed, as threads may end after static
+// destruction.
 struct Depot {
   std::mutex lock;
-  std::vector<FreeBlock*> free[kClasses];
+  std::vector<Batch> free[kClasses];
   std::atomic<bool> has[kClasses] = {};
   std::vector<std::pair<char*, char*> > rests;
   std::atomic<bool> has_rests{false};
@@ -63,10 +77,34 @@ Depot& depot() {
   return *shared;
 }
 
-void push(FreeBlock*& list, void* block) noexcept {
-  auto* b = static_cast<FreeBlock*>(block);
-  b->next = list;
-  list = b;
+// Moves the thread's free list of class `c` to the depot (the depot's lock held). Throws
+// std::bad_alloc, leaving the list with the thread.
+void hand_on(Depot& d, std::size_t c) {
+  Cache& cache = t_cache;
+  if (!cache.free[c]) return;
+  d.free[c].push_back({cache.free[c], cache.count[c]});
+  d.has[c].store(true, std::memory_order_relaxed);
+  cache.free[c] = nullptr;
+  cache.count[c] = 0;
+}
+
+// Keeps the first batch of the thread's free list of class `c` (the blocks freed last, still
+// in the cache) and moves the rest to the depot.
+void hand_on_batch(std::size_t c) noexcept {
+  Cache& cache = t_cache;
+  const std::size_t batch = batch_of(c);
+  FreeBlock* last_kept = cache.free[c];
+  for (std::size_t i = 1; i < batch; ++i) last_kept = last_kept->next;
+  Depot& d = depot();
+  std::lock_guard<std::mutex> hold(d.lock);
+  try {
+    d.free[c].push_back({last_kept->next, cache.count[c] - batch});
+  } catch (...) {  // out of memory: the blocks stay with this thread
+    return;
+  }
+  d.has[c].store(true, std::memory_order_relaxed);
+  last_kept->next = nullptr;
+  cache.count[c] = batch;
 }
 
 // Hands the thread's free blocks and its chunk's rest to the depot when the thread ends.
@@ -77,12 +115,7 @@ struct Leaver {
     Depot& d = depot();
     std::lock_guard<std::mutex> hold(d.lock);
     try {
-      for (std::size_t c = 0; c < kClasses; ++c) {
-        if (!t_cache.free[c]) continue;
-        d.free[c].push_back(t_cache.free[c]);
-        t_cache.free[c] = nullptr;
-        d.has[c].store(true, std::memory_order_relaxed);
-      }
+      for (std::size_t c = 0; c < kClasses; ++c) hand_on(d, c);
       if (t_cache.next != t_cache.end) {
         d.rests.emplace_back(t_cache.next, t_cache.end);
         d.has_rests.store(true, std::memory_order_relaxed);
@@ -94,16 +127,24 @@ struct Leaver {
 };
 thread_local Leaver t_leaver;
 
-// Takes the depot's free list of class `c` into the thread's; false when it has none.
+// Takes a batch of class `c` from the depot as the thread's free list; false when it has none.
 bool take_from_depot(std::size_t c) {
   Depot& d = depot();
   if (!d.has[c].load(std::memory_order_relaxed)) return false;
   std::lock_guard<std::mutex> hold(d.lock);
   if (d.free[c].empty()) return false;
-  t_cache.free[c] = d.free[c].back();
+  t_cache.free[c] = d.free[c].back().head;
+  t_cache.count[c] = d.free[c].back().count;
   d.free[c].pop_back();
   d.has[c].store(!d.free[c].empty(), std::memory_order_relaxed);
   return true;
+}
+
+void push(std::size_t c, void* block) noexcept {
+  auto* b = static_cast<FreeBlock*>(block);
+  b->next = t_cache.free[c];
+  t_cache.free[c] = b;
+  ++t_cache.count[c];
 }
 
 // A fresh region to cut blocks from: a rest an ended thread left, or a new chunk. The rest
@@ -111,7 +152,8 @@ bool take_from_depot(std::size_t c) {
 void refill() {
   Cache& c = t_cache;
   const auto left = static_cast<std::size_t>(c.end - c.next);
-  if (left >= kGrain) push(c.free[left / kGrain - 1], c.next);
+  if (left >= kGrain) push(left / kGrain - 1, c.next);
+  c.next = c.end = nullptr;
   t_leaver.armed = true;
   Depot& d = depot();
   if (d.has_rests.load(std::memory_order_relaxed)) {
@@ -151,11 +193,18 @@ void* cut(std::size_t c) {
 void* pool_allocate(std::size_t bytes) {
   if (bytes > kPoolLargest) return ::operator new(bytes);
   const std::size_t c = class_of(bytes);
-  FreeBlock*& list = t_cache.free[c];
-  if (!list && !take_from_depot(c)) return cut(c);
-  FreeBlock* b = list;
-  list = b->next;
+  Cache& cache = t_cache;
+  if (!cache.free[c] && !take_from_depot(c)) return cut(c);
+  FreeBlock* b = cache.free[c];
+  cache.free[c] = b->next;
+  --cache.count[c];
   return b;
+}
+
+std::size_t pool_reserved_bytes() noexcept {
+  Depot& d = depot();
+  std::lock_guard<std::mutex> hold(d.lock);
+  return d.chunks.size() * kChunk;
 }
 
 void pool_free(void* block, std::size_t bytes) noexcept {
@@ -164,7 +213,9 @@ void pool_free(void* block, std::size_t bytes) noexcept {
     ::operator delete(block);
     return;
   }
-  push(t_cache.free[class_of(bytes)], block);
+  const std::size_t c = class_of(bytes);
+  push(c, block);
+  if (t_cache.count[c] >= 2 * batch_of(c)) hand_on_batch(c);
 }
 
 #endif

@@ -21,6 +21,8 @@ inline constexpr std::size_t kPoolLargest = 512;
 void* pool_allocate(std::size_t bytes);
 // Gives back a block from pool_allocate; `bytes` is the size it was asked for.
 void pool_free(void* block, std::size_t bytes) noexcept;
+// The bytes of the chunks the pool has taken from the system so far (0 without the pool).
+std::size_t pool_reserved_bytes() noexcept;
 
 // The standard allocator interface over the pool, for the tree's arrays.
 template <class T>
