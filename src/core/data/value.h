@@ -67,7 +67,7 @@ void release_box(Box* box) noexcept;
 // shared by the copies of the Value (texts never change once made) and freed with the last.
 struct TextBlock {
   std::atomic<std::uint32_t> refs{1};
-  std::size_t size = 0;
+  std::size_t size = 0;  // fixed once made: the block is given back to the pool by it
   char* chars() noexcept { return reinterpret_cast<char*>(this + 1); }
   const char* chars() const noexcept { return reinterpret_cast<const char*>(this + 1); }
   // A new block holding a copy of `s`, with one reference. Throws std::bad_alloc.
