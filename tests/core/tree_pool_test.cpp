@@ -37,10 +37,13 @@ bool intact(const Block& b) {
 
 TEST(TreePool, BlocksOfEverySizeAreAlignedAndKeepTheirBytesWhileOthersAreFreedAndReused) {
   std::vector<Block> live;
-  for (int round = 0; round < 3; ++round) {
-    for (std::size_t size = 1; size <= detail::kPoolLargest + 64; size += 7)
+  for (int round = 0; round < 6; ++round) {
+    // Large blocks first in some rounds, so that small ones are then cut from freed large ones.
+    for (std::size_t step = 0; step < 84; ++step) {
+      const std::size_t size = 1 + 7 * (round % 2 ? 83 - step : step);
       for (int copy = 0; copy < 40; ++copy)
         live.push_back(fill(size, static_cast<unsigned char>(live.size() * 31 + 1)));
+    }
     // Free every other block, so that the next round reuses them between live ones.
     std::vector<Block> kept;
     for (std::size_t i = 0; i < live.size(); ++i) {

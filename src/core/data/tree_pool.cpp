@@ -49,6 +49,7 @@ std::size_t batch_of(std::size_t c) { return kBatchBytes / ((c + 1) * kGrain); }
 struct Cache {
   FreeBlock* free[kClasses];
   std::size_t count[kClasses];
+  std::size_t held;  // free blocks of all classes
   char* next;
   char* end;
 };
@@ -84,6 +85,7 @@ void hand_on(Depot& d, std::size_t c) {
   if (!cache.free[c]) return;
   d.free[c].push_back({cache.free[c], cache.count[c]});
   d.has[c].store(true, std::memory_order_relaxed);
+  cache.held -= cache.count[c];
   cache.free[c] = nullptr;
   cache.count[c] = 0;
 }
@@ -104,6 +106,7 @@ void hand_on_batch(std::size_t c) noexcept {
   }
   d.has[c].store(true, std::memory_order_relaxed);
   last_kept->next = nullptr;
+  cache.held -= cache.count[c] - batch;
   cache.count[c] = batch;
 }
 
@@ -135,6 +138,7 @@ bool take_from_depot(std::size_t c) {
   if (d.free[c].empty()) return false;
   t_cache.free[c] = d.free[c].back().head;
   t_cache.count[c] = d.free[c].back().count;
+  t_cache.held += t_cache.count[c];
   d.free[c].pop_back();
   d.has[c].store(!d.free[c].empty(), std::memory_order_relaxed);
   return true;
@@ -145,6 +149,7 @@ void push(std::size_t c, void* block) noexcept {
   b->next = t_cache.free[c];
   t_cache.free[c] = b;
   ++t_cache.count[c];
+  ++t_cache.held;
 }
 
 // A fresh region to cut blocks from: a rest an ended thread left, or a new chunk. The rest
@@ -179,6 +184,25 @@ void refill() {
   c.end = c.next + kChunk;
 }
 
+// Makes a free block of class `c` from the thread's smallest free block of a larger class,
+// whose rest becomes a free block of its own: memory a tree freed in one size serves the next
+// in another before a new chunk is cut. False when the thread holds no larger free block.
+bool split_larger(std::size_t c) noexcept {
+  Cache& cache = t_cache;
+  if (cache.held == 0) return false;  // while a tree is built: blocks are cut, none are free
+  for (std::size_t k = c + 1; k < kClasses; ++k) {
+    FreeBlock* b = cache.free[k];
+    if (!b) continue;
+    cache.free[k] = b->next;
+    --cache.count[k];
+    --cache.held;
+    push(k - c - 1, reinterpret_cast<char*>(b) + (c + 1) * kGrain);
+    push(c, b);
+    return true;
+  }
+  return false;
+}
+
 void* cut(std::size_t c) {
   const std::size_t size = (c + 1) * kGrain;
   Cache& cache = t_cache;
@@ -194,10 +218,11 @@ void* pool_allocate(std::size_t bytes) {
   if (bytes > kPoolLargest) return ::operator new(bytes);
   const std::size_t c = class_of(bytes);
   Cache& cache = t_cache;
-  if (!cache.free[c] && !take_from_depot(c)) return cut(c);
+  if (!cache.free[c] && !take_from_depot(c) && !split_larger(c)) return cut(c);
   FreeBlock* b = cache.free[c];
   cache.free[c] = b->next;
   --cache.count[c];
+  --cache.held;
   return b;
 }
 
