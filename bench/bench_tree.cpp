@@ -3,7 +3,8 @@
 // two records, destroying them) the number of allocations, the bytes they asked for, the most
 // bytes live at once, and the time. The counts come from replacing the global operator new and
 // delete in this program only; they do not vary from run to run, unlike the times on a busy
-// machine. Prints one line of JSON per step.
+// machine. The tree's pool (data/tree_pool.h) takes 64 KiB chunks from operator new: those
+// are counted, not the blocks cut from them. Prints one line of JSON per step.
 //
 //   bench_tree FILE
 #include <chrono>

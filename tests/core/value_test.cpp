@@ -88,6 +88,29 @@ TEST(MapOrder, AMillionKeysBuildFindAndWalk) {
   for (const auto& [k, v] : m) ASSERT_EQ(v.as_int(), i++);
 }
 
+TEST(MapLookup, LookupsInOrderFindOnlyLiveKeysAcrossErasesAndCompaction) {
+  Map m;
+  for (int i = 0; i < 40; ++i) m.set(i == 20 ? std::string() : key(i), i);
+  // The key after 19 is the empty one; once it is erased, an in-order lookup of "" must not
+  // land on its place.
+  ASSERT_EQ(m.find(key(19))->as_int(), 19);
+  ASSERT_TRUE(m.erase(""));
+  EXPECT_EQ(m.find(""), nullptr);
+  ASSERT_EQ(m.find(key(19))->as_int(), 19);
+  EXPECT_EQ(m.find(""), nullptr);
+  // Erasing most keys compacts the entries under the positions last found.
+  ASSERT_EQ(m.find(key(38))->as_int(), 38);
+  for (int i = 0; i < 36; ++i) {
+    if (i != 20) {
+      ASSERT_TRUE(m.erase(key(i)));
+    }
+  }
+  for (int i = 39; i >= 36; --i) ASSERT_EQ(m.find(key(i))->as_int(), i);
+  for (int i = 36; i < 40; ++i) ASSERT_EQ(m.find(key(i))->as_int(), i);
+  EXPECT_EQ(m.find(key(35)), nullptr);
+  EXPECT_EQ(m.find(key(40)), nullptr);
+}
+
 TEST(MapLookup, IndexerInsertsNoneAtTheEndAndTryEmplaceTakesNothingWhenPresent) {
   Map m{{"a", 1}};
   EXPECT_TRUE(m["b"].is_none());

@@ -12,7 +12,6 @@
 
 #include "checks/font_cmap.h"
 #include "checks/text_patterns.h"
-#include "data/ordered_finder.h"
 #include "text/py_text.h"
 
 namespace verbix {
@@ -123,14 +122,11 @@ class TextChecker {
       return;
     }
     if (!p_mine.is_map()) return;
-    // The project's tables mostly share the game's order.
-    std::optional<OrderedFinder> english;
-    if (p_english && p_english->is_map()) english.emplace(p_english->as_map());
     size_t i = 0;
     for (const auto& [id, value] : p_mine.as_map()) {
       if (i >= p_to) break;
       if (i++ < p_from) continue;
-      check_value(Place{p_table, &id, 0}, value, english ? english->find(id) : nullptr, 0);
+      check_value(Place{p_table, &id, 0}, value, p_english ? p_english->find(id) : nullptr, 0);
     }
   }
 

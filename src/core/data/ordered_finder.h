@@ -1,9 +1,8 @@
-// Looks up keys in a map that are mostly asked for in the map's own order, as a game's keys
-// are looked up in a project's tables, the game's sections' ids in its text_lut, or a new
-// release's keys in the baseline of the last one: each lookup first tries the entry after
-// the last one found, and only when that is not the key asked for falls back to the hash
-// lookup (and goes on from where that found the key). Walking two large maps side by side
-// then reads both in order, instead of paying a hash probe and its cache misses per key.
+// Looks up keys in a map that are mostly asked for in the map's own order, and tells the
+// position of each entry found, as the statistics need for the game's sections, which name
+// text_lut's ids in its order: each lookup first tries the entry after the last one found,
+// and only when that is not the key asked for falls back to the hash lookup (and goes on
+// from where that found the key).
 #pragma once
 
 #include <cstddef>

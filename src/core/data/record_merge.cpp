@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "data/ordered_finder.h"
 #include "text/text_form.h"
 
 namespace verbix {
@@ -32,10 +31,8 @@ void apply_swaps(const Value& p_game, Value& p_file, std::vector<IdSwap>& p_done
 Map merge_table(const Map& a, const Map& b, TableChanges& changes) {
   Map c;
   c.reserve(b.size());
-  // Each map is walked in its own order and looked up in the other, which mostly shares it.
-  OrderedFinder in_a(a);
   for (const auto& [key, game_value] : b) {
-    const Value* mine = in_a.find(key);
+    const Value* mine = a.find(key);
     if (mine && truth(*mine)) {
       c.set(key, *mine);
       continue;
@@ -50,9 +47,8 @@ Map merge_table(const Map& a, const Map& b, TableChanges& changes) {
     c.set(key, game_value);
     changes.adds.push_back(key);
   }
-  OrderedFinder in_b(b);
   for (const auto& [key, value] : a)
-    if (!in_b.find(key)) changes.rems.push_back(key);
+    if (!b.contains(key)) changes.rems.push_back(key);
   return c;
 }
 

@@ -72,7 +72,7 @@ void release_box(Box* box) noexcept {
 }
 
 TextBlock* TextBlock::allocate(std::size_t size) {
-  void* raw = ::operator new(sizeof(TextBlock) + size);
+  void* raw = pool_allocate(sizeof(TextBlock) + size);
   auto* block = new (raw) TextBlock();
   block->size = size;
   return block;
@@ -88,8 +88,9 @@ void release_text(TextBlock* block) noexcept {
   if (block->refs.load(std::memory_order_acquire) != 1 &&
       block->refs.fetch_sub(1, std::memory_order_acq_rel) != 1)
     return;
+  const std::size_t bytes = sizeof(TextBlock) + block->size;
   block->~TextBlock();
-  ::operator delete(block);
+  pool_free(block, bytes);
 }
 
 }  // namespace detail

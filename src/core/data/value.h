@@ -33,11 +33,14 @@
 #include <utility>
 #include <vector>
 
+#include "data/tree_pool.h"
+
 namespace verbix {
 
 class Value;
 class Map;
-using List = std::vector<Value>;
+// Its elements live in the tree's pool (see tree_pool.h).
+using List = std::vector<Value, detail::PoolAllocator<Value>>;
 
 namespace detail {
 
@@ -46,6 +49,9 @@ namespace detail {
 struct Box {
   enum class Of : std::uint8_t { List, Map };
   explicit Box(Of kind) noexcept : of(kind) {}
+  // Payloads live in the tree's pool; deleting one through its own type gives its size back.
+  static void* operator new(std::size_t size) { return pool_allocate(size); }
+  static void operator delete(void* p, std::size_t size) noexcept { pool_free(p, size); }
   std::atomic<std::uint32_t> refs{1};
   // Reader bookkeeping: the size of the tree below once every shared payload is counted
   // as often as it is referred to, and the levels of lists and maps, counting this one.
@@ -61,7 +67,7 @@ void release_box(Box* box) noexcept;
 // shared by the copies of the Value (texts never change once made) and freed with the last.
 struct TextBlock {
   std::atomic<std::uint32_t> refs{1};
-  std::size_t size = 0;
+  std::size_t size = 0;  // fixed once made: the block is given back to the pool by it
   char* chars() noexcept { return reinterpret_cast<char*>(this + 1); }
   const char* chars() const noexcept { return reinterpret_cast<const char*>(this + 1); }
   // A new block holding a copy of `s`, with one reference. Throws std::bad_alloc.
@@ -367,22 +373,36 @@ class Map {
   // The hash index of a map past kLinearMax keys. Each slot holds the entry's position + 2
   // in its low half (0 free, 1 erased) and the key's hash in its high half.
   struct Index {
-    std::vector<std::uint64_t> slots;
+    static void* operator new(std::size_t size) { return detail::pool_allocate(size); }
+    static void operator delete(void* p, std::size_t size) noexcept { detail::pool_free(p, size); }
+    using Slots = std::vector<std::uint64_t, detail::PoolAllocator<std::uint64_t>>;
+    Slots slots;
     std::size_t used = 0;    // occupied or erased slots
     std::vector<bool> dead;  // erased entries; empty until the first erase
     std::size_t dead_count = 0;
+    // The position of the last key found. Large maps are mostly read in the order they
+    // were written (a record's tables side by side, a table against its own copy), and a
+    // key is often asked for twice in a row, so the next key asked for is often there or
+    // just after it: one comparison instead of a hash and two cache misses. Atomic because
+    // copies on other threads may read the same map.
+    mutable std::atomic<std::uint32_t> last{0};
+
+    Index() = default;
+    Index(const Index& o) : slots(o.slots), used(o.used), dead(o.dead), dead_count(o.dead_count) {}
   };
 
   bool is_dead(std::size_t i) const { return index_ && !index_->dead.empty() && index_->dead[i]; }
   std::size_t dead_count() const { return index_ ? index_->dead_count : 0; }
   // Position of the key in entries_, or npos.
   std::size_t locate(std::string_view key, std::uint32_t tag) const;
+  // The same, trying the positions just after and at the last key found first.
+  std::size_t locate_next(std::string_view key) const;
   void append(std::string&& key, Value&& value, std::uint32_t tag);
   void rebuild_index(std::size_t expected);
   void insert_slot(std::size_t entry, std::uint64_t tag);
   void compact();
 
-  std::vector<MapEntry> entries_;
+  std::vector<MapEntry, detail::PoolAllocator<MapEntry>> entries_;
   std::unique_ptr<Index> index_;  // null while the map is small
 
  public:

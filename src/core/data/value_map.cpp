@@ -44,7 +44,7 @@ std::size_t Map::locate(std::string_view key, std::uint32_t tag) const {
       if (entries_[i].key_ == key) return i;
     return npos;
   }
-  const std::vector<std::uint64_t>& slots = index_->slots;
+  const Index::Slots& slots = index_->slots;
   const std::size_t mask = slots.size() - 1;
   for (std::size_t pos = tag & mask;; pos = (pos + 1) & mask) {
     const std::uint64_t slot = slots[pos];
@@ -55,13 +55,30 @@ std::size_t Map::locate(std::string_view key, std::uint32_t tag) const {
   }
 }
 
+std::size_t Map::locate_next(std::string_view key) const {
+  if (!index_) return locate(key, 0);
+  const std::size_t last = index_->last.load(std::memory_order_relaxed);
+  const auto holds = [&](std::size_t i) {
+    return i < entries_.size() && !is_dead(i) && entries_[i].key_ == key;
+  };
+  std::size_t i = npos;
+  if (holds(last + 1))
+    i = last + 1;
+  else if (holds(last))
+    return last;
+  else
+    i = locate(key, key_tag(key));
+  if (i != npos) index_->last.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
+  return i;
+}
+
 const Value* Map::find(std::string_view key) const {
-  const std::size_t i = locate(key, index_ ? key_tag(key) : 0);
+  const std::size_t i = locate_next(key);
   return i == npos ? nullptr : &entries_[i].value;
 }
 
 Value* Map::find(std::string_view key) {
-  const std::size_t i = locate(key, index_ ? key_tag(key) : 0);
+  const std::size_t i = locate_next(key);
   return i == npos ? nullptr : &entries_[i].value;
 }
 
@@ -76,7 +93,7 @@ Value& Map::at(std::string_view key) {
 }
 
 void Map::insert_slot(std::size_t entry, std::uint64_t tag) {
-  std::vector<std::uint64_t>& slots = index_->slots;
+  Index::Slots& slots = index_->slots;
   const std::size_t mask = slots.size() - 1;
   for (std::size_t pos = tag & mask;; pos = (pos + 1) & mask) {
     const auto low = static_cast<std::uint32_t>(slots[pos]);
@@ -95,7 +112,7 @@ void Map::rebuild_index(std::size_t expected) {
   std::size_t cap = 16;
   while (cap < 2 * want + 2) cap <<= 1;
   if (cap > (std::size_t{1} << 32)) throw std::length_error("map too large");
-  std::vector<std::uint64_t> old;
+  Index::Slots old;
   if (index_) {
     old.swap(index_->slots);
   } else {
@@ -162,7 +179,7 @@ bool Map::erase(std::string_view key) {
     return true;
   }
   const std::uint32_t tag = key_tag(key);
-  std::vector<std::uint64_t>& slots = index_->slots;
+  Index::Slots& slots = index_->slots;
   const std::size_t mask = slots.size() - 1;
   for (std::size_t pos = tag & mask;; pos = (pos + 1) & mask) {
     const std::uint64_t slot = slots[pos];

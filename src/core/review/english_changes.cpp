@@ -1,10 +1,8 @@
 #include "review/english_changes.h"
 
 #include <string_view>
-#include <unordered_set>
-
-#include "data/ordered_finder.h"
 #include "text/text_form.h"
+#include "utils/view_set.h"
 
 namespace verbix {
 
@@ -15,12 +13,9 @@ std::array<std::vector<EnglishChange>, FIELDS.size()> english_changes(const Base
   for (size_t i = 0; i < FIELDS.size(); ++i) {
     const Value* old_table = p_baseline.tables.find(FIELDS[i].key);
     if (!old_table || !old_table->is_map()) continue;
-    const std::unordered_set<std::string_view> added(p_merge.tables[i].adds.begin(),
-                                                     p_merge.tables[i].adds.end());
-    // The baseline was written from an earlier release: mostly the game's order.
-    OrderedFinder old(old_table->as_map());
+    const ViewSet added(p_merge.tables[i].adds.begin(), p_merge.tables[i].adds.end());
     for (const auto& [key, now] : record_table(p_game, FIELDS[i].key)) {
-      const Value* was = old.find(key);
+      const Value* was = old_table->as_map().find(key);
       if (!was || *was == now || added.contains(key)) continue;
       out[i].push_back({key, *was, now});
     }

@@ -125,29 +125,25 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
     if (table && table->is_map()) was_tables[t] = &table->as_map();
   }
   // Whether a text of table `t` is to review: listed, or its English changed since the
-  // baseline (found through `was`, that table's finder) while the project kept a translation.
+  // baseline while the project kept a translation.
   const auto to_review = [&](std::size_t t, std::string_view key, const Value& english,
-                             const Value* translation, std::optional<OrderedFinder>& was) {
+                             const Value* translation) {
     if (!listed.empty() && listed.contains(std::string(FIELDS[t].label) + "\n" + std::string(key)))
       return true;
-    if (!was || !translation) return false;
-    const Value* before = was->find(key);
+    if (!was_tables[t] || !translation) return false;
+    const Value* before = was_tables[t]->find(key);
     return before && !(*before == english);
   };
-  // The tables are walked in the game's order, which the project and the baseline mostly
-  // share: their entries are found in order rather than by hash.
   const Map& game_lines = record_table(p_game, "text_lut");
   std::vector<LineState> lines(game_lines.size());
   for (std::size_t t = 0; t < FIELDS.size(); ++t) {
     const bool content = FIELDS[t].key == "text_lut";
-    OrderedFinder project(record_table(p_project, FIELDS[t].key));
-    std::optional<OrderedFinder> was;
-    if (was_tables[t]) was.emplace(*was_tables[t]);
+    const Map& project = record_table(p_project, FIELDS[t].key);
     std::size_t i = 0;
     for (const auto& [key, english] : record_table(p_game, FIELDS[t].key)) {
       const Value* translation = project.find(key);
       const bool translated = is_translated(translation, english);
-      const bool review = to_review(t, key, english, translation, was);
+      const bool review = to_review(t, key, english, translation);
       count(stats.tables[t], translated, review);
       if (content) {
         lines[i].translated = translated;
@@ -157,7 +153,7 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
     }
   }
   // Each text counts once in each section that shows it, and once in the dialogue. The
-  // sections mostly name the texts in text_lut's order.
+  // sections mostly name the texts in text_lut's order: the finder gives their positions.
   OrderedFinder game_texts(game_lines);
   std::uint32_t number = 0;
   for (const auto& [section, entries] : record_table(p_game, "sections")) {
