@@ -101,7 +101,9 @@ TEST(TreePool, TreesMadeOnOneThreadAndFreedOnAnotherReuseTheSameMemory) {
   std::thread worker([&] {
     for (int r = 0; r < kRounds; ++r) {
       Map big;
-      for (int i = 0; i < 20; ++i) big.set("t" + std::to_string(i), sample_tree(r));
+      // Many chunks' worth, so that the few batches a thread keeps for itself are small
+      // beside it.
+      for (int i = 0; i < 300; ++i) big.set("t" + std::to_string(i), sample_tree(r));
       made[r].set_value(Value(std::move(big)));
       freed[r].get_future().wait();
     }
