@@ -8,7 +8,7 @@
 #include <unordered_set>
 
 #include "app/project_images.h"
-#include "data/ordered_finder.h"
+#include "data/pointer_map.h"
 #include "project/json_text.h"
 #include "review/english_changes.h"
 #include "review/review_list.h"
@@ -136,6 +136,8 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
   };
   const Map& game_lines = record_table(p_game, "text_lut");
   std::vector<LineState> lines(game_lines.size());
+  // Each text's position in text_lut, by the address of its value (which Map::find gives).
+  PointerMap positions(game_lines.size());
   for (std::size_t t = 0; t < FIELDS.size(); ++t) {
     const bool content = FIELDS[t].key == "text_lut";
     const Map& project = record_table(p_project, FIELDS[t].key);
@@ -148,13 +150,12 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
       if (content) {
         lines[i].translated = translated;
         lines[i].review = review;
+        positions.insert(&english, static_cast<std::uint32_t>(i));
       }
       ++i;
     }
   }
-  // Each text counts once in each section that shows it, and once in the dialogue. The
-  // sections mostly name the texts in text_lut's order: the finder gives their positions.
-  OrderedFinder game_texts(game_lines);
+  // Each text counts once in each section that shows it, and once in the dialogue.
   std::uint32_t number = 0;
   for (const auto& [section, entries] : record_table(p_game, "sections")) {
     TextCounts counts;
@@ -164,8 +165,9 @@ Statistics project_statistics(const Value& p_game, const Value& p_project,
         const Value* ids = entry.is_map() ? entry.find("text") : nullptr;
         if (!ids || !ids->is_list()) continue;
         for (const Value& id : ids->as_list()) {
-          if (!id.is_text() || !game_texts.find(id.as_text())) continue;
-          LineState& line = lines[game_texts.last_position()];
+          const Value* english = id.is_text() ? game_lines.find(id.as_text()) : nullptr;
+          if (!english) continue;
+          LineState& line = lines[*positions.find(english)];
           if (line.section == number) continue;
           line.section = number;
           count(counts, line.translated, line.review);
